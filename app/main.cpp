@@ -1,0 +1,4 @@
+// Entry point of the program on every platform.
+#include "app/MainProgram.h"
+
+int main() { return proccpu::runProgram(); }
