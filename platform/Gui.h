@@ -56,7 +56,7 @@ bool setWindowTitle(WindowId window, const std::string& title);
 int waitEvent();
 
 /// Shows a modal message box with this caption, this text and one OK button, and returns once it is
-/// dismissed. Pending cell updates are not carried out while the box is open.
+/// dismissed.
 void showMessageBox(const std::string& caption, const std::string& text);
 
 /// Ends the toolkit: from here on setCellText returns false at once (a caller blocked in it is released),

@@ -1,0 +1,1 @@
+# Non-GUI Linux services: by-name libraries, /proc snapshot, counters, system info, threads.
