@@ -1,11 +1,11 @@
 // One processor-time counter per list row, the latest reading of each, and the text of a reading.
 #pragma once
 
+#include "cpu/SlotArray.h"
 #include "platform/CounterService.h"
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace proccpu {
 
@@ -18,10 +18,10 @@ inline constexpr std::size_t errorTextCapacity = 256;
 extern platform::QueryId counterQuery;
 extern platform::PdhStatus queryStatus;
 extern std::int32_t counterIndex;
-extern std::vector<platform::CounterId> counterHandles;
+extern SlotArray<platform::CounterId> counterHandles;
 extern std::uint32_t processorCount;
 // Written by readCpu: the listing pass during the pass, then the sampler only.
-extern std::vector<double> cpuValues;
+extern SlotArray<double> cpuValues;
 
 /// Startup state: counterIndex -1, both arrays with 2 zeroed slots, no query, status good, not closed.
 void setUpCounterTable();
@@ -37,7 +37,8 @@ void openQuery();
 std::string buildCounterPath(const std::string& instanceName);
 
 /// Takes the next slot and registers its counter. Returns 1 when a counter was added, 0 when the failure
-/// was reported in the "error" message box. Also 0, silently, when the slot arrays cannot grow.
+/// was reported in the "error" message box. When memory for the slot is exhausted the slot is skipped:
+/// counterIndex still advances, nothing is registered, readCpu and cpuText treat the row as no slot.
 std::int32_t registerCounter(const std::string& instanceName);
 
 /// Stores the row's formatted reading divided by processorCount in cpuValues[row]. Returns false, without
@@ -51,9 +52,15 @@ bool collectSample();
 /// or when row is not a slot.
 std::string cpuText(std::int32_t row);
 
+/// A CPU value with exactly three decimals, rounded, "-" for negatives, "0.000" for either zero.
+std::string formatCpuValue(double value);
+
 /// Closes the query. From then on collectSample, readCpu and cpuText do nothing; a call in progress on
 /// another thread finishes first. Safe when no query was opened.
 void closeQuery();
+
+/// True once closeQuery has run.
+bool isCounterQueryClosed();
 
 /// Releases the name library that buildCounterPath left loaded, if any.
 void releaseCounterLibrary();

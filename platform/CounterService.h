@@ -15,15 +15,15 @@ using PdhStatus = std::uint32_t;   // 0 is success; anything else is the service
 inline constexpr const char* counterLibraryName = "pdh.dll";
 inline constexpr const char* lookupNameRoutine = "PdhLookupPerfNameByIndexA";
 inline constexpr std::uint32_t pdhFmtDouble = 0x200;
-inline constexpr PdhStatus pdhCstatusNoData = 0x800007D5u;      // PDH_CSTATUS_NO_DATA
-inline constexpr PdhStatus pdhCstatusNoInstance = 0x800007D1u;  // PDH_CSTATUS_NO_INSTANCE
-inline constexpr PdhStatus pdhCstatusNoObject = 0xC0000BB8u;    // PDH_CSTATUS_NO_OBJECT
-inline constexpr PdhStatus pdhCstatusNoCounter = 0xC0000BB9u;   // PDH_CSTATUS_NO_COUNTER
-inline constexpr PdhStatus pdhCstatusBadPath = 0xC0000BC0u;     // PDH_CSTATUS_BAD_COUNTERNAME
-inline constexpr PdhStatus pdhInvalidArgument = 0xC0000BBDu;    // PDH_INVALID_ARGUMENT
-inline constexpr PdhStatus pdhInvalidHandle = 0xC0000BBCu;      // PDH_INVALID_HANDLE
-inline constexpr PdhStatus pdhMoreData = 0x800007D2u;           // PDH_MORE_DATA
-inline constexpr PdhStatus pdhInsufficientBuffer = 0xC0000BC2u; // PDH_INSUFFICIENT_BUFFER
+inline constexpr PdhStatus pdhCstatusNoData = 0x800007D5u;       // PDH_CSTATUS_NO_DATA
+inline constexpr PdhStatus pdhCstatusNoInstance = 0x800007D1u;   // PDH_CSTATUS_NO_INSTANCE
+inline constexpr PdhStatus pdhCstatusNoObject = 0xC0000BB8u;     // PDH_CSTATUS_NO_OBJECT
+inline constexpr PdhStatus pdhCstatusNoCounter = 0xC0000BB9u;    // PDH_CSTATUS_NO_COUNTER
+inline constexpr PdhStatus pdhCstatusBadPath = 0xC0000BC0u;      // PDH_CSTATUS_BAD_COUNTERNAME
+inline constexpr PdhStatus pdhInvalidArgument = 0xC0000BBDu;     // PDH_INVALID_ARGUMENT
+inline constexpr PdhStatus pdhInvalidHandle = 0xC0000BBCu;       // PDH_INVALID_HANDLE
+inline constexpr PdhStatus pdhMoreData = 0x800007D2u;            // PDH_MORE_DATA
+inline constexpr PdhStatus pdhInsufficientBuffer = 0xC0000BC2u;  // PDH_INSUFFICIENT_BUFFER
 
 /// The service's formatted counter value, of which the core reads only doubleValue.
 struct FormattedValue {
