@@ -1,0 +1,240 @@
+// The processor-time counter service on Linux: one CPU clock read per counter and collect.
+#include "platform/CounterService.h"
+
+#include "platform/linux/CounterNames.h"
+#include "platform/linux/FileDescriptor.h"
+#include "platform/linux/InstanceCache.h"
+#include "platform/linux/LastError.h"
+
+#include <poll.h>
+#include <sys/pidfd.h>
+#include <time.h>
+
+#include <cerrno>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace proccpu::platform {
+
+namespace {
+
+using linux_services::FileDescriptor;
+using linux_services::InstanceKey;
+
+constexpr PdhStatus pdhInvalidData = 0xC0000BC6u;        // PDH_INVALID_DATA / PDH_CSTATUS_INVALID_DATA
+constexpr std::uint32_t perf100NsecTimer = 0x20510500u;  // the counter type of "% Processor Time"
+constexpr int pidDescriptorLimit = 256;                  // leaves the toolkit plenty of descriptors
+constexpr double percent = 100.0;
+
+struct Counter {
+  QueryId query = 0;
+  std::optional<InstanceKey> process;  // empty once the process is gone
+  clockid_t clock = 0;
+  FileDescriptor processHandle;  // pidfd: readable once the process has ended
+  int samples = 0;               // collects seen, counted up to 2
+  std::uint64_t previousCpu = 0;
+  std::uint64_t latestCpu = 0;
+};
+
+struct Query {
+  std::vector<CounterId> counters;
+  std::uint64_t previousTime = 0;
+  std::uint64_t latestTime = 0;
+};
+
+// Everything below is written by any thread that calls the service, always under serviceMutex.
+std::mutex serviceMutex;
+std::map<QueryId, Query> queries;
+std::map<CounterId, Counter> counters;
+std::uintptr_t lastId = 0;
+int pidDescriptors = 0;
+linux_services::InstanceCache instanceCache("/proc");
+
+std::optional<std::uint64_t> readClock(clockid_t clock) {
+  timespec now{};
+  if (::clock_gettime(clock, &now) != 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+// True while the process that the counter was added for still runs under its PID.
+bool stillRunning(const Counter& counter) {
+  if (counter.processHandle.valid()) {
+    pollfd ended{counter.processHandle.get(), POLLIN, 0};
+    return ::poll(&ended, 1, 0) == 0;
+  }
+  return linux_services::readStartTime("/proc", counter.process->pid) == counter.process->startTime;
+}
+
+// Binds the counter to its process's CPU clock; the pidfd opened before the start time is checked
+// pins exactly that process.
+void attachProcess(Counter& counter, InstanceKey key) {
+  const auto pid = static_cast<pid_t>(key.pid);
+  if (::clock_getcpuclockid(pid, &counter.clock) != 0) {
+    return;
+  }
+  if (pidDescriptors < pidDescriptorLimit) {
+    counter.processHandle = FileDescriptor(::pidfd_open(pid, 0));
+    pidDescriptors += counter.processHandle.valid() ? 1 : 0;
+  }
+  if (linux_services::readStartTime("/proc", key.pid) == key.startTime) {
+    counter.process = key;
+  }
+}
+
+void releaseCounter(std::map<CounterId, Counter>::iterator counter) {
+  pidDescriptors -= counter->second.processHandle.valid() ? 1 : 0;
+  counters.erase(counter);
+}
+
+void sampleCounter(Counter& counter) {
+  std::optional<std::uint64_t> cpu;
+  if (counter.process) {
+    cpu = readClock(counter.clock);
+  }
+  // Checked after the read, so a value from a PID reused meanwhile is never taken.
+  if (!cpu || !stillRunning(counter)) {
+    counter.process.reset();
+    return;
+  }
+  counter.previousCpu = counter.latestCpu;
+  counter.latestCpu = *cpu;
+  counter.samples = counter.samples < 2 ? counter.samples + 1 : 2;
+}
+
+PdhStatus checkPath(const std::string& counterPath, std::optional<InstanceKey>* process) {
+  const std::optional<linux_services::CounterPath> path = linux_services::parseCounterPath(counterPath);
+  if (!path) {
+    linux_services::setLastError(EINVAL);
+    return pdhCstatusBadPath;
+  }
+  if (const PdhStatus status = linux_services::checkObjectAndCounter(*path); status != 0) {
+    linux_services::setLastError(ENOENT);
+    return status;
+  }
+  *process = instanceCache.resolve(path->instance);
+  return 0;
+}
+
+// The formatted value of a counter and its status: valid data needs two samples of a running process.
+FormattedValue formatValue(const Counter& counter) {
+  if (!counter.process) {
+    return {pdhCstatusNoInstance, 0.0};
+  }
+  const Query& query = queries.at(counter.query);
+  if (counter.samples < 2 || query.latestTime <= query.previousTime) {
+    return {pdhInvalidData, 0.0};
+  }
+  const double cpu = static_cast<double>(counter.latestCpu - counter.previousCpu);
+  return {0, percent * cpu / static_cast<double>(query.latestTime - query.previousTime)};
+}
+
+}  // namespace
+
+PdhStatus openQuery(QueryId* query) {
+  if (query == nullptr) {
+    return pdhInvalidArgument;
+  }
+  const std::lock_guard lock(serviceMutex);
+  *query = ++lastId;
+  queries.emplace(*query, Query{});
+  return 0;
+}
+
+PdhStatus validatePath(const std::string& counterPath) {
+  const std::lock_guard lock(serviceMutex);
+  std::optional<InstanceKey> process;
+  if (const PdhStatus status = checkPath(counterPath, &process); status != 0) {
+    return status;
+  }
+  return process ? 0 : pdhCstatusNoInstance;
+}
+
+// An instance that does not exist still gets a counter, which reads as gone: the process may
+// simply have ended since the snapshot.
+PdhStatus addCounter(QueryId query, const std::string& counterPath, CounterId* counter) {
+  if (counter == nullptr) {
+    return pdhInvalidArgument;
+  }
+  const std::lock_guard lock(serviceMutex);
+  const auto owner = queries.find(query);
+  if (owner == queries.end()) {
+    linux_services::setLastError(EBADF);
+    return pdhInvalidHandle;
+  }
+  std::optional<InstanceKey> process;
+  if (const PdhStatus status = checkPath(counterPath, &process); status != 0) {
+    return status;
+  }
+  Counter added;
+  added.query = query;
+  if (process) {
+    attachProcess(added, *process);
+  }
+  *counter = ++lastId;
+  counters.emplace(*counter, std::move(added));
+  owner->second.counters.push_back(*counter);
+  return 0;
+}
+
+PdhStatus collectQueryData(QueryId query) {
+  const std::lock_guard lock(serviceMutex);
+  const auto found = queries.find(query);
+  if (found == queries.end()) {
+    return pdhInvalidHandle;
+  }
+  Query& collected = found->second;
+  if (collected.counters.empty()) {
+    return pdhCstatusNoData;
+  }
+  collected.previousTime = collected.latestTime;
+  collected.latestTime = readClock(CLOCK_MONOTONIC).value_or(collected.latestTime);
+  for (const CounterId id : collected.counters) {
+    sampleCounter(counters.at(id));
+  }
+  return 0;
+}
+
+PdhStatus getFormattedCounterValue(CounterId counter, std::uint32_t format, std::uint32_t* type,
+                                   FormattedValue* value) {
+  const std::lock_guard lock(serviceMutex);
+  const auto found = counters.find(counter);
+  if (found == counters.end()) {
+    return pdhInvalidHandle;
+  }
+  if (value == nullptr || (format & pdhFmtDouble) == 0) {
+    return pdhInvalidArgument;
+  }
+  if (type != nullptr) {
+    *type = perf100NsecTimer;
+  }
+  *value = formatValue(found->second);
+  return value->cStatus;
+}
+
+PdhStatus closeQuery(QueryId query) {
+  const std::lock_guard lock(serviceMutex);
+  const auto found = queries.find(query);
+  if (found == queries.end()) {
+    return pdhInvalidHandle;
+  }
+  for (const CounterId id : found->second.counters) {
+    releaseCounter(counters.find(id));
+  }
+  queries.erase(found);
+  return 0;
+}
+
+PdhStatus callLookupPerfNameByIndex(RoutineAddress routine, std::uint32_t nameIndex, char* buffer,
+                                    std::uint32_t* capacity) {
+  if (routine == 0) {
+    return pdhInvalidArgument;
+  }
+  using Lookup = PdhStatus (*)(const char*, std::uint32_t, char*, std::uint32_t*);
+  return reinterpret_cast<Lookup>(routine)(nullptr, nameIndex, buffer, capacity);
+}
+
+}  // namespace proccpu::platform
