@@ -21,3 +21,13 @@ include(GoogleTest)
 # The offscreen platform needs no display; each case runs in its own process with its own application.
 gtest_discover_tests(proccpu_linux_gui_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
+
+# End-to-end: the real program under Xvfb against a process tree that the test starts, read through
+# the accessibility bus.
+add_executable(proccpu_e2e_tree ${CMAKE_SOURCE_DIR}/tests/e2e/linux/E2eTree.cpp)
+add_executable(proccpu_e2e_busy ${CMAKE_SOURCE_DIR}/tests/e2e/linux/E2eBusy.cpp)
+target_link_libraries(proccpu_e2e_busy PRIVATE Threads::Threads)
+add_test(NAME proccpu_e2e_linux
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/linux/run-e2e $<TARGET_FILE:proccpu>
+                 $<TARGET_FILE:proccpu_e2e_tree> $<TARGET_FILE:proccpu_e2e_busy>)
+set_tests_properties(proccpu_e2e_linux PROPERTIES TIMEOUT 120)
