@@ -11,4 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # A bare Windows has no mingw runtime DLLs: link everything in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(CMAKE_OBJDUMP i686-w64-mingw32-objdump)
+# Test executables run under Wine, in a prefix of this build tree's own, bounded in time.
+get_filename_component(proccpuRoot "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${proccpuRoot}/tools/wine-run;--prefix;${CMAKE_BINARY_DIR}/wineprefix")
