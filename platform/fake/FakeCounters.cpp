@@ -70,6 +70,10 @@ PdhStatus validatePath(const std::string& counterPath) {
 PdhStatus addCounter(QueryId query, const std::string& counterPath, CounterId* counter) {
   fake::log("PdhAddCounterA " + std::to_string(query) + " " + counterPath);
   const std::lock_guard lock(stateMutex());
+  // The real service refuses a path without an object and an instance.
+  if (counterPath.empty() || counterPath[0] != '\\' || instanceIn(counterPath).empty()) {
+    return pdhCstatusBadPath;
+  }
   const auto scripted = fake::script().addOutcomes.find(counterPath);
   const bool fails = scripted != fake::script().addOutcomes.end();
   if (fails && !scripted->second.givesHandle) return scripted->second.status;

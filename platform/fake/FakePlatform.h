@@ -74,6 +74,8 @@ struct Recorded {
 /// thread the user-interface thread.
 void reset();
 Script& script();
+/// Forgets the snapshots taken so far, as if none had been.
+void resetSnapshots();
 /// A consistent copy of what was recorded so far.
 Recorded recorded();
 /// The calls recorded so far that start with this prefix.
