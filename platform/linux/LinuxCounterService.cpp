@@ -8,8 +8,10 @@
 
 #include <poll.h>
 #include <sys/pidfd.h>
+#include <sys/resource.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -25,7 +27,6 @@ using linux_services::InstanceKey;
 
 constexpr PdhStatus pdhInvalidData = 0xC0000BC6u;        // PDH_INVALID_DATA / PDH_CSTATUS_INVALID_DATA
 constexpr std::uint32_t perf100NsecTimer = 0x20510500u;  // the counter type of "% Processor Time"
-constexpr int pidDescriptorLimit = 256;                  // leaves the toolkit plenty of descriptors
 constexpr double percent = 100.0;
 
 struct Counter {
@@ -60,13 +61,46 @@ std::optional<std::uint64_t> readClock(clockid_t clock) {
   return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(now.tv_nsec);
 }
 
-// True while the process that the counter was added for still runs under its PID.
-bool stillRunning(const Counter& counter) {
-  if (counter.processHandle.valid()) {
-    pollfd ended{counter.processHandle.get(), POLLIN, 0};
-    return ::poll(&ended, 1, 0) == 0;
+using Reading = std::pair<Counter*, std::optional<std::uint64_t>>;
+
+// Which of the read counters' processes still run under their PID: one poll for all pidfds, and the
+// start time from /proc for counters that have none.
+std::vector<bool> stillRunning(const std::vector<Reading>& readings) {
+  std::vector<bool> running(readings.size(), false);
+  std::vector<pollfd> handles;
+  std::vector<std::size_t> polled;
+  for (std::size_t index = 0; index < readings.size(); ++index) {
+    const auto& [counter, cpu] = readings[index];
+    if (!cpu) {
+      continue;
+    }
+    if (counter->processHandle.valid()) {
+      handles.push_back({counter->processHandle.get(), POLLIN, 0});
+      polled.push_back(index);
+    } else {
+      running[index] =
+          linux_services::readStartTime("/proc", counter->process->pid) == counter->process->startTime;
+    }
   }
-  return linux_services::readStartTime("/proc", counter.process->pid) == counter.process->startTime;
+  // A failed poll leaves every revents 0: no process is taken for ended on no information.
+  if (!handles.empty()) {
+    ::poll(handles.data(), handles.size(), 0);
+  }
+  for (std::size_t k = 0; k < polled.size(); ++k) {
+    running[polled[k]] = (handles[k].revents & POLLIN) == 0;
+  }
+  return running;
+}
+
+// A quarter of the descriptors this process may open, so the toolkit keeps plenty for itself.
+int pidDescriptorLimit() {
+  static const int limit = [] {
+    constexpr rlim_t ceiling = 65536;
+    rlimit files{};
+    return ::getrlimit(RLIMIT_NOFILE, &files) == 0 ? static_cast<int>(std::min(files.rlim_cur, ceiling) / 4)
+                                                   : 0;
+  }();
+  return limit;
 }
 
 // Binds the counter to its process's CPU clock; the pidfd opened before the start time is checked
@@ -76,7 +110,7 @@ void attachProcess(Counter& counter, InstanceKey key) {
   if (::clock_getcpuclockid(pid, &counter.clock) != 0) {
     return;
   }
-  if (pidDescriptors < pidDescriptorLimit) {
+  if (pidDescriptors < pidDescriptorLimit()) {
     counter.processHandle = FileDescriptor(::pidfd_open(pid, 0));
     pidDescriptors += counter.processHandle.valid() ? 1 : 0;
   }
@@ -90,19 +124,26 @@ void releaseCounter(std::map<CounterId, Counter>::iterator counter) {
   counters.erase(counter);
 }
 
-void sampleCounter(Counter& counter) {
-  std::optional<std::uint64_t> cpu;
-  if (counter.process) {
-    cpu = readClock(counter.clock);
+// Every clock is read before the liveness check, so a value read from a PID reused meanwhile is never
+// taken.
+void sampleCounters(const std::vector<CounterId>& ids) {
+  std::vector<Reading> readings;
+  readings.reserve(ids.size());
+  for (const CounterId id : ids) {
+    Counter& counter = counters.at(id);
+    readings.emplace_back(&counter, counter.process ? readClock(counter.clock) : std::nullopt);
   }
-  // Checked after the read, so a value from a PID reused meanwhile is never taken.
-  if (!cpu || !stillRunning(counter)) {
-    counter.process.reset();
-    return;
+  const std::vector<bool> running = stillRunning(readings);
+  for (std::size_t index = 0; index < readings.size(); ++index) {
+    auto& [counter, cpu] = readings[index];
+    if (!running[index]) {
+      counter->process.reset();
+      continue;
+    }
+    counter->previousCpu = counter->latestCpu;
+    counter->latestCpu = *cpu;
+    counter->samples = counter->samples < 2 ? counter->samples + 1 : 2;
   }
-  counter.previousCpu = counter.latestCpu;
-  counter.latestCpu = *cpu;
-  counter.samples = counter.samples < 2 ? counter.samples + 1 : 2;
 }
 
 PdhStatus checkPath(const std::string& counterPath, std::optional<InstanceKey>* process) {
@@ -192,9 +233,7 @@ PdhStatus collectQueryData(QueryId query) {
   }
   collected.previousTime = collected.latestTime;
   collected.latestTime = readClock(CLOCK_MONOTONIC).value_or(collected.latestTime);
-  for (const CounterId id : collected.counters) {
-    sampleCounter(counters.at(id));
-  }
+  sampleCounters(collected.counters);
   return 0;
 }
 
