@@ -114,13 +114,21 @@ void attachProcess(Counter& counter, InstanceKey key) {
     counter.processHandle = FileDescriptor(::pidfd_open(pid, 0));
     pidDescriptors += counter.processHandle.valid() ? 1 : 0;
   }
-  if (linux_services::readStartTime("/proc", key.pid) == key.startTime) {
-    counter.process = key;
+  counter.process = key;
+  if (linux_services::readStartTime("/proc", key.pid) != key.startTime) {
+    forgetProcess(counter);
   }
 }
 
+// From here on the counter reads as gone; its pidfd is given back at once.
+void forgetProcess(Counter& counter) {
+  pidDescriptors -= counter.processHandle.valid() ? 1 : 0;
+  counter.processHandle = FileDescriptor();
+  counter.process.reset();
+}
+
 void releaseCounter(std::map<CounterId, Counter>::iterator counter) {
-  pidDescriptors -= counter->second.processHandle.valid() ? 1 : 0;
+  forgetProcess(counter->second);
   counters.erase(counter);
 }
 
@@ -137,7 +145,7 @@ void sampleCounters(const std::vector<CounterId>& ids) {
   for (std::size_t index = 0; index < readings.size(); ++index) {
     auto& [counter, cpu] = readings[index];
     if (!running[index]) {
-      counter->process.reset();
+      forgetProcess(*counter);
       continue;
     }
     counter->previousCpu = counter->latestCpu;
