@@ -103,6 +103,13 @@ int pidDescriptorLimit() {
   return limit;
 }
 
+// From here on the counter reads as gone; its pidfd is given back at once.
+void forgetProcess(Counter& counter) {
+  pidDescriptors -= counter.processHandle.valid() ? 1 : 0;
+  counter.processHandle = FileDescriptor();
+  counter.process.reset();
+}
+
 // Binds the counter to its process's CPU clock; the pidfd opened before the start time is checked
 // pins exactly that process.
 void attachProcess(Counter& counter, InstanceKey key) {
@@ -118,13 +125,6 @@ void attachProcess(Counter& counter, InstanceKey key) {
   if (linux_services::readStartTime("/proc", key.pid) != key.startTime) {
     forgetProcess(counter);
   }
-}
-
-// From here on the counter reads as gone; its pidfd is given back at once.
-void forgetProcess(Counter& counter) {
-  pidDescriptors -= counter.processHandle.valid() ? 1 : 0;
-  counter.processHandle = FileDescriptor();
-  counter.process.reset();
 }
 
 void releaseCounter(std::map<CounterId, Counter>::iterator counter) {
