@@ -52,6 +52,11 @@ class Session:
         self.display = ":" + lines[0].strip()
         os.environ["DISPLAY"] = self.display
 
+    def start_window_manager(self):
+        config = os.path.join(os.path.dirname(os.path.abspath(__file__)), "openbox-rc.xml")
+        self.start("openbox", ["openbox", "--sm-disable", "--config-file", config],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def start_accessibility_bus(self):
         self.start("at-spi-bus-launcher", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately",
                                            "--a11y=1"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -108,13 +108,23 @@ def check_cpu(checks, table, row, pid):
 
 def check_window(checks, disp, window):
     (x, y, width, height), screen = x11window.placement(disp, window)
+    left, right, top, bottom = x11window.frame_extents(disp, window)
     checks.check((width, height) == CLIENT, f"client area {width}x{height} is 700x500")
-    centred = ((screen[0] - width) // 2, (screen[1] - height) // 2)
-    checks.check((x, y) == centred, f"window at {(x, y)} is centred at {centred} on {screen}")
+    outer = (width + left + right, height + top + bottom)
+    centred = ((screen[0] - outer[0]) // 2, (screen[1] - outer[1]) // 2)
+    frame = (x - left, y - top)
+    checks.check(frame == centred, f"frame {outer} at {frame} is centred at {centred} on {screen}")
     checks.check(x11window.size_limits(window) == (CLIENT, CLIENT), "minimum and maximum size are 700x500")
     motif = x11window.motif_hints(disp, window)
     checks.check(len(motif) >= 3 and not motif[1] & MWM_FUNC_MAXIMIZE and not motif[2] & MWM_DECOR_MAXIMIZE,
                  f"no maximize in the frame hints {motif}")
+    actions = x11window.allowed_actions(disp, window) or []
+    refused = [a for a in actions if a.startswith(("_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_MAXIMIZE"))]
+    checks.check(actions != [] and refused == [], f"the window manager offers no resize or maximize: {actions}")
+    x11window.request_resize(disp, window, 900, 700)
+    time.sleep(0.5)
+    (_, _, width, height), _ = x11window.placement(disp, window)
+    checks.check((width, height) == CLIENT, f"after asking for 900x700 and maximized: {width}x{height}")
 
 
 def check_close(checks, disp, window, program):
@@ -126,16 +136,31 @@ def check_close(checks, disp, window, program):
     checks.check(code == 0, f"a close request ends the program within a second with code 0 (got {code})")
 
 
+def check_alt_f4(checks, session, disp, program_path):
+    program = session.start_program(program_path)
+    window = x11window.wait_for_title(disp, program.pid, "Processes...", 40)
+    if not checks.check(window is not None, "a second run fills its list"):
+        return
+    x11window.press_alt_f4(disp)
+    start = time.monotonic()
+    while program.poll() is None and time.monotonic() - start < 1.0:
+        time.sleep(0.01)
+    code = program.poll()
+    checks.check(code == 0, f"Alt+F4 ends the program within a second with code 0 (got {code})")
+
+
 def run(session, checks, program_path, tree_path, busy_path):
     session.start_display(*SCREEN)
+    session.start_window_manager()
     session.start_accessibility_bus()
     names = {"tree": os.path.basename(tree_path), "busy": os.path.basename(busy_path),
              "sleeper": "e2e.sleep.bin", "niced": "e2e.niced.sleep.bin"}
     sleeper = session.binary_copy("/bin/sleep", names["sleeper"])
     niced = session.binary_copy("/bin/sleep", names["niced"])
     pids = session.start_tree(tree_path, busy_path, BUSY_PERCENT, sleeper, niced)
-    program = session.start_program(program_path)
     disp = xdisplay.Display()
+    checks.check(x11window.wait_for_window_manager(disp, 10), "a window manager runs")
+    program = session.start_program(program_path)
     window = x11window.wait_for_title(disp, program.pid, "Processes...", 40)
     if not checks.check(window is not None, "the list fills and the title changes"):
         return
@@ -150,6 +175,7 @@ def run(session, checks, program_path, tree_path, busy_path):
         check_cpu(checks, table, busy_row, pids["busy"])
     check_window(checks, disp, window)
     check_close(checks, disp, window, program)
+    check_alt_f4(checks, session, disp, program_path)
 
 
 def main():

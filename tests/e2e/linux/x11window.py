@@ -9,11 +9,16 @@ from Xlib import X, Xatom, display, protocol
 
 
 def _windows_of_pid(disp, pid):
+    """Windows that name pid as their owner; a window manager may have put them into its frames."""
     net_wm_pid = disp.intern_atom("_NET_WM_PID")
-    for window in disp.screen().root.query_tree().children:
+    pending = list(disp.screen().root.query_tree().children)
+    while pending:
+        window = pending.pop()
         prop = window.get_full_property(net_wm_pid, Xatom.CARDINAL)
         if prop is not None and pid in prop.value:
             yield window
+        else:
+            pending.extend(window.query_tree().children)
 
 
 def find_window(disp, pid):
@@ -38,6 +43,18 @@ def placement(disp, window):
     return (-origin.x, -origin.y, geometry.width, geometry.height), screen
 
 
+def frame_extents(disp, window):
+    """(left, right, top, bottom) of the window manager's frame; zeros without one."""
+    prop = window.get_full_property(disp.intern_atom("_NET_FRAME_EXTENTS"), Xatom.CARDINAL)
+    return tuple(prop.value) if prop is not None else (0, 0, 0, 0)
+
+
+def allowed_actions(disp, window):
+    """Names of the actions the window manager offers for the window; None without a manager."""
+    prop = window.get_full_property(disp.intern_atom("_NET_WM_ALLOWED_ACTIONS"), Xatom.ATOM)
+    return None if prop is None else [disp.get_atom_name(atom) for atom in prop.value]
+
+
 def size_limits(window):
     """((min width, min height), (max width, max height)) from WM_NORMAL_HINTS, or None."""
     hints = window.get_wm_normal_hints()
@@ -50,6 +67,41 @@ def motif_hints(disp, window):
     atom = disp.intern_atom("_MOTIF_WM_HINTS")
     prop = window.get_full_property(atom, atom)
     return list(prop.value) if prop is not None else []
+
+
+def wait_for_window_manager(disp, seconds):
+    """True once a window manager has announced itself on the root window."""
+    check = disp.intern_atom("_NET_SUPPORTING_WM_CHECK")
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if disp.screen().root.get_full_property(check, Xatom.WINDOW) is not None:
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def request_resize(disp, window, width, height):
+    """Asks for another size twice, as a program and as a user's maximize would."""
+    window.configure(width=width, height=height)
+    state = disp.intern_atom("_NET_WM_STATE")
+    horizontal = disp.intern_atom("_NET_WM_STATE_MAXIMIZED_HORZ")
+    vertical = disp.intern_atom("_NET_WM_STATE_MAXIMIZED_VERT")
+    add = 1
+    event = protocol.event.ClientMessage(window=window, client_type=state,
+                                         data=(32, [add, horizontal, vertical, 1, 0]))
+    disp.screen().root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+    disp.flush()
+
+
+def press_alt_f4(disp):
+    """Alt+F4 typed on the keyboard, through the XTEST extension."""
+    from Xlib import XK
+    from Xlib.ext import xtest
+    alt = disp.keysym_to_keycode(XK.XK_Alt_L)
+    f4 = disp.keysym_to_keycode(XK.XK_F4)
+    for kind, code in ((X.KeyPress, alt), (X.KeyPress, f4), (X.KeyRelease, f4), (X.KeyRelease, alt)):
+        xtest.fake_input(disp, kind, code)
+    disp.sync()
 
 
 def request_close(disp, window):
