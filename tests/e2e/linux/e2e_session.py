@@ -62,18 +62,20 @@ class Session:
                                            "--a11y=1"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def binary_copy(self, source, name):
-        """A copy of source under this name, so the process shows with a name the test knows."""
-        path = os.path.join(self.workdir, name)
+        """A copy of source under this name (str or bytes), so the process shows with a known name."""
+        path = os.path.join(os.fsencode(self.workdir), os.fsencode(name))
         shutil.copy(source, path)
         os.chmod(path, 0o755)
         return path
 
-    def start_tree(self, tree, busy, percent, sleeper, niced):
-        """Starts the tree and returns {role: pid} for tree, busy, niced and sleeper."""
-        process = self.start("tree", [tree, busy, str(percent), sleeper, niced], stdout=subprocess.PIPE)
-        lines = _read_lines(process.stdout, 4, 10)
+    def start_tree(self, tree, busy, percent, sleeper, niced, others):
+        """Starts the tree and returns {role: pid} for tree, busy, niced, sleeper and other0... ."""
+        argv = [tree, busy, str(percent), sleeper, niced] + list(others)
+        process = self.start("tree", argv, stdout=subprocess.PIPE)
+        lines = _read_lines(process.stdout, 4 + len(others), 10)
         pids = dict((role, int(pid)) for role, pid in (line.split() for line in lines))
-        if set(pids) != {"tree", "busy", "niced", "sleeper"}:
+        roles = {"tree", "busy", "niced", "sleeper"} | {f"other{i}" for i in range(len(others))}
+        if set(pids) != roles:
             raise RuntimeError(f"the process tree did not start: {lines}")
         return pids
 

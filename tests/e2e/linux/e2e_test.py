@@ -17,6 +17,9 @@ SCREEN = (1280, 1024)
 CLIENT = (700, 500)
 BUSY_PERCENT = 50
 HEADERS = ["Process", "ProcessID", "Threads", "cpu %", "Priority"]
+# Names that must show whole, on one line, in their own cell: blanks, parentheses, a tab, a line feed,
+# a byte that is not UTF-8; and the longest file name Linux allows.
+HOSTILE_NAMES = [b"e2e (two words)\t\n\xff.bin", b"e2e." + b"l" * 247 + b".bin"]
 MWM_FUNC_MAXIMIZE = 0x10
 MWM_DECOR_MAXIMIZE = 0x40
 
@@ -32,6 +35,12 @@ class Checks:
         else:
             self.failed += 1
         return ok
+
+
+def shown_name(name):
+    """How the list shows a name: decoded, each control character as its visible symbol."""
+    text = name.decode("utf-8", "replace")
+    return "".join(chr(0x2400 + ord(c)) if ord(c) < 0x20 else "\u2421" if c == "\x7f" else c for c in text)
 
 
 def find_row(table_rows, pid, after=-1):
@@ -55,9 +64,11 @@ def check_tree(checks, table_rows, pids, names):
         return None
     expected = {"tree": ("1", "Normal"), "busy": ("3", "Normal"), "sleeper": ("1", "Normal"),
                 "niced": ("1", "Low")}
-    subtree = {table_rows[index][1] for index in range(root + 1, min(root + 4, len(table_rows)))}
-    checks.check(subtree == {str(pids[role]) for role in ("busy", "sleeper", "niced")},
-                 "the three descendants follow the root directly")
+    expected.update((f"other{i}", ("1", "Normal")) for i in range(len(HOSTILE_NAMES)))
+    descendants = {str(pid) for role, pid in pids.items() if role != "tree"}
+    following = table_rows[root + 1:root + 1 + len(descendants)]
+    subtree = {row[1] for row in following}
+    checks.check(subtree == descendants, f"the {len(descendants)} descendants follow the root directly")
     busy = find_row(table_rows, pids["busy"], root)
     sleeper = find_row(table_rows, pids["sleeper"], root)
     checks.check(busy is not None and sleeper == busy + 1, "the sleeper stands right under the busy child")
@@ -155,9 +166,11 @@ def run(session, checks, program_path, tree_path, busy_path):
     session.start_accessibility_bus()
     names = {"tree": os.path.basename(tree_path), "busy": os.path.basename(busy_path),
              "sleeper": "e2e.sleep.bin", "niced": "e2e.niced.sleep.bin"}
+    names.update((f"other{i}", shown_name(name)) for i, name in enumerate(HOSTILE_NAMES))
     sleeper = session.binary_copy("/bin/sleep", names["sleeper"])
     niced = session.binary_copy("/bin/sleep", names["niced"])
-    pids = session.start_tree(tree_path, busy_path, BUSY_PERCENT, sleeper, niced)
+    others = [session.binary_copy("/bin/sleep", name) for name in HOSTILE_NAMES]
+    pids = session.start_tree(tree_path, busy_path, BUSY_PERCENT, sleeper, niced, others)
     disp = xdisplay.Display()
     checks.check(x11window.wait_for_window_manager(disp, 10), "a window manager runs")
     program = session.start_program(program_path)
