@@ -20,6 +20,7 @@ HEADERS = ["Process", "ProcessID", "Threads", "cpu %", "Priority"]
 # Names that must show whole, on one line, in their own cell: blanks, parentheses, a tab, a line feed,
 # a byte that is not UTF-8; and the longest file name Linux allows.
 HOSTILE_NAMES = [b"e2e (two words)\t\n\xff.bin", b"e2e." + b"l" * 247 + b".bin"]
+RESIZING_ACTIONS = ("_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_MAXIMIZE")
 MWM_FUNC_MAXIMIZE = 0x10
 MWM_DECOR_MAXIMIZE = 0x40
 
@@ -130,8 +131,8 @@ def check_window(checks, disp, window):
     checks.check(len(motif) >= 3 and not motif[1] & MWM_FUNC_MAXIMIZE and not motif[2] & MWM_DECOR_MAXIMIZE,
                  f"no maximize in the frame hints {motif}")
     actions = x11window.allowed_actions(disp, window) or []
-    refused = [a for a in actions if a.startswith(("_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_MAXIMIZE"))]
-    checks.check(actions != [] and refused == [], f"the window manager offers no resize or maximize: {actions}")
+    offered = [a for a in actions if a.startswith(RESIZING_ACTIONS)]
+    checks.check(actions != [] and offered == [], f"the window manager offers no resize nor maximize: {actions}")
     x11window.request_resize(disp, window, 900, 700)
     time.sleep(0.5)
     (_, _, width, height), _ = x11window.placement(disp, window)
