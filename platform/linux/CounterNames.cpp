@@ -21,14 +21,6 @@ std::optional<std::string_view> nameOfIndex(std::uint32_t nameIndex) {
   return std::nullopt;
 }
 
-// Object and counter names compare without regard to ASCII case, as the Windows service does.
-bool sameName(std::string_view left, std::string_view right) {
-  return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return lower(a) == lower(b);
-  });
-}
-
 // "name#k" as (name, k); empty when the text does not end in '#' and decimal digits.
 std::optional<std::pair<std::string_view, std::size_t>> splitInstanceNumber(std::string_view instance) {
   const std::size_t hash = instance.rfind('#');
@@ -45,6 +37,12 @@ std::optional<std::pair<std::string_view, std::size_t>> splitInstanceNumber(std:
 }
 
 }  // namespace
+
+bool sameNameIgnoringCase(std::string_view left, std::string_view right) {
+  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  return std::equal(left.begin(), left.end(), right.begin(), right.end(),
+                    [&](char a, char b) { return lower(a) == lower(b); });
+}
 
 PdhStatus lookupPerfNameByIndex(const char* machine, std::uint32_t nameIndex, char* buffer,
                                 std::uint32_t* capacity) {
@@ -90,10 +88,10 @@ std::optional<CounterPath> parseCounterPath(std::string_view path) {
 }
 
 PdhStatus checkObjectAndCounter(const CounterPath& path) {
-  if (!sameName(path.object, processObjectName)) {
+  if (!sameNameIgnoringCase(path.object, processObjectName)) {
     return pdhCstatusNoObject;
   }
-  return sameName(path.counter, processorTimeName) ? 0 : pdhCstatusNoCounter;
+  return sameNameIgnoringCase(path.counter, processorTimeName) ? 0 : pdhCstatusNoCounter;
 }
 
 std::string instanceBaseName(std::string_view imageName) {

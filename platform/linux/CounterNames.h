@@ -19,6 +19,9 @@ inline constexpr std::uint32_t processorTimeIndex = 6;
 inline constexpr std::string_view processObjectName = "Process";
 inline constexpr std::string_view processorTimeName = "% Processor Time";
 
+/// Equal but for ASCII case: Windows compares object, counter and library file names so.
+bool sameNameIgnoringCase(std::string_view left, std::string_view right);
+
 /// PdhLookupPerfNameByIndexA: the name of number nameIndex on the local machine (machine null or "").
 PdhStatus lookupPerfNameByIndex(const char* machine, std::uint32_t nameIndex, char* buffer,
                                 std::uint32_t* capacity);

@@ -5,7 +5,6 @@
 #include "platform/linux/LastError.h"
 #include "platform/linux/SnapshotRoutines.h"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <mutex>
@@ -40,13 +39,6 @@ std::array<Library, 2> libraries{{
     {"pdh.dll", {{{"PdhLookupPerfNameByIndexA", addressOf(&linux_services::lookupPerfNameByIndex)}}}},
 }};
 
-// Library file names compare without regard to ASCII case, as Windows file names do.
-bool sameFileName(std::string_view left, std::string_view right) {
-  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  return std::equal(left.begin(), left.end(), right.begin(), right.end(),
-                    [&](char a, char b) { return lower(a) == lower(b); });
-}
-
 // Library ids are 1 + the table index, so 0 stays "none".
 Library* loadedLibrary(LibraryId library) {
   if (library == 0 || library > libraries.size() || libraries[library - 1].references == 0) {
@@ -60,7 +52,7 @@ Library* loadedLibrary(LibraryId library) {
 LibraryId loadLibrary(const std::string& fileName) {
   const std::lock_guard lock(libraryMutex);
   for (std::size_t index = 0; index < libraries.size(); ++index) {
-    if (sameFileName(fileName, libraries[index].fileName)) {
+    if (linux_services::sameNameIgnoringCase(fileName, libraries[index].fileName)) {
       ++libraries[index].references;
       return index + 1;
     }
