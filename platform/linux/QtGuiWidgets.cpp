@@ -17,6 +17,8 @@ namespace {
 constexpr Qt::WindowFlags mainWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                             Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                             Qt::WindowCloseButtonHint;
+// Once when created and once when a window manager has framed it; more would fight a manager.
+constexpr int maxPlacements = 3;
 // Room around the text of a row, as the list views of desktop systems leave it.
 constexpr int rowPadding = 4;
 
@@ -33,7 +35,8 @@ MainWindowWidget::MainWindowWidget(QSize clientSize) : QWidget(nullptr, mainWind
 
 void MainWindowWidget::placeOnPrimaryScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen == nullptr) return;
+  if (screen == nullptr || placements_ >= maxPlacements) return;
+  ++placements_;
   const QSize frame = frameGeometry().size() - geometry().size();
   const QSize outer = requestedClient_ + frame;
   const QRect full = screen->geometry();

@@ -27,6 +27,7 @@ class MainWindowWidget : public QWidget {
  private:
   QSize requestedClient_;
   QSize placedOuter_;
+  int placements_ = 0;
   bool closeRequested_ = false;
 };
 

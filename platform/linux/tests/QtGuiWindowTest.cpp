@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -120,6 +121,23 @@ TEST_F(QtGuiTest, OperationsOnNoWindowOrListFail) {
   EXPECT_EQ(createListView(0, {5, 5, 690, 490}, "Process", 180), 0u);
   EXPECT_TRUE(setWindowTitle(window, "Processes...  Sum : 0  ( Threads : 0 )"));
   EXPECT_EQ(windowWidget().windowTitle(), QString("Processes...  Sum : 0  ( Threads : 0 )"));
+}
+
+TEST(QtGuiStartTest, SmallScreenClampsTheWindowToItsSize) {
+  const std::string config = ::testing::TempDir() + "proccpu-small-screen.json";
+  std::ofstream(config) << R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 640, "height": 720,
+                                            "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+  setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
+  ASSERT_TRUE(initGui());
+  ASSERT_NE(openWindow(700, 500, "Process cpu usage"), 0u);
+  const MainWindowWidget& w = *guiObjects().window;
+  const QRect outer = w.frameGeometry();
+  EXPECT_EQ(outer.x(), 0);
+  EXPECT_EQ(outer.width(), 640);
+  EXPECT_EQ(outer.y(), (720 - outer.height()) / 2);
+  EXPECT_EQ(w.height(), 500);
+  shutdownGui();
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
 TEST(QtGuiStartTest, NoDisplayIsRefusedInsteadOfAborting) {
