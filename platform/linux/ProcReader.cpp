@@ -198,11 +198,15 @@ std::optional<ProcessEntry> readProcessEntry(const std::string& procRoot, std::u
   if (!stat) {
     return std::nullopt;
   }
-  std::string imageName = stat->comm;
-  if ((stat->flags & kernelThreadFlag) == 0 && stat->comm.size() >= commLimit) {
-    const std::string cmdline = readFile(directory.get(), "cmdline", cmdlineLimit).value_or("");
-    imageName = chooseImageName(*stat, readExeLink(directory.get()), cmdline.c_str());
+  if ((stat->flags & kernelThreadFlag) != 0 || stat->comm.size() < commLimit) {
+    return ProcessEntry{makeRecord(*stat, stat->comm), stat->startTime};
   }
+  // A cmdline that cannot be read means the process ended meanwhile (a zombie's is just empty).
+  const std::optional<std::string> cmdline = readFile(directory.get(), "cmdline", cmdlineLimit);
+  if (!cmdline) {
+    return std::nullopt;
+  }
+  const std::string imageName = chooseImageName(*stat, readExeLink(directory.get()), cmdline->c_str());
   return ProcessEntry{makeRecord(*stat, imageName), stat->startTime};
 }
 

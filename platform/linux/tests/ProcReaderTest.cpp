@@ -97,6 +97,8 @@ std::map<std::uint32_t, ProcessRecord> readFixture() {
   return byPid;
 }
 
+// Left out: 500 has no stat (ended before it was read), 501 no cmdline (ended while it was read),
+// 600 a cut stat line; "sys" and "uptime" are not processes.
 TEST(ProcessTable, FixtureTreeSkipsVanishedAndMalformedEntries) {
   const std::map<std::uint32_t, ProcessRecord> byPid = readFixture();
   std::vector<std::uint32_t> pids;
