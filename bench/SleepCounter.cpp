@@ -1,0 +1,44 @@
+// Loaded into the program under test with LD_PRELOAD: counts its 5 ms and 10 ms relative sleeps in a
+// shared file, so the benchmark knows exactly how many rows the sampler refreshed. Adds one atomic
+// increment to each sleep and changes nothing else.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+constexpr long fiveMsNs = 5'000'000;
+constexpr long tenMsNs = 10'000'000;
+
+// [0]: 5 ms sleeps (one per row read by the sampler), [1]: 10 ms sleeps (one per pass and listed row).
+std::atomic<std::uint64_t>* counts() {
+  static std::atomic<std::uint64_t>* const shared = []() -> std::atomic<std::uint64_t>* {
+    const char* path = std::getenv("PROCCPU_SLEEP_COUNTS");
+    const int fd = path != nullptr ? ::open(path, O_RDWR | O_CLOEXEC) : -1;
+    if (fd < 0) return nullptr;
+    void* mapped = ::mmap(nullptr, 2 * sizeof(std::uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ::close(fd);
+    return mapped == MAP_FAILED ? nullptr : static_cast<std::atomic<std::uint64_t>*>(mapped);
+  }();
+  return shared;
+}
+
+using Sleep = int (*)(clockid_t, int, const timespec*, timespec*);
+
+}  // namespace
+
+extern "C" int clock_nanosleep(clockid_t clock, int flags, const timespec* request, timespec* remaining) {
+  static const auto next = reinterpret_cast<Sleep>(::dlsym(RTLD_NEXT, "clock_nanosleep"));
+  if (flags == 0 && request != nullptr && request->tv_sec == 0) {
+    std::atomic<std::uint64_t>* shared = counts();
+    if (shared != nullptr && request->tv_nsec == fiveMsNs) shared[0].fetch_add(1, std::memory_order_relaxed);
+    if (shared != nullptr && request->tv_nsec == tenMsNs) shared[1].fetch_add(1, std::memory_order_relaxed);
+  }
+  return next(clock, flags, request, remaining);
+}
