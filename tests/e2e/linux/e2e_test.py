@@ -94,7 +94,7 @@ def settled_cpu(table, row, seconds):
             readings.append(float(text))
             last = text
         time.sleep(0.2)
-    return readings[2:]  # the first ones come from the listing pass and the first sampling pass
+    return readings
 
 
 def cpu_seconds(pid):
@@ -108,12 +108,13 @@ def check_cpu(checks, table, row, pid):
     processors = os.sysconf("SC_NPROCESSORS_ONLN")
     nominal = BUSY_PERCENT / processors
     start_cpu, start = cpu_seconds(pid), time.monotonic()
-    readings = settled_cpu(table, row, 25)
+    seen = settled_cpu(table, row, 25)
+    readings = seen[2:]  # the first ones come from the listing pass and the first sampling pass
     # What the process really got meanwhile: on a loaded machine it falls short of its duty cycle.
     actual = 100 * (cpu_seconds(pid) - start_cpu) / (time.monotonic() - start) / processors
     median = statistics.median(readings) if readings else 0.0
     checks.check(len(readings) >= 3 and 0.3 * nominal <= median <= 1.5 * nominal,
-                 f"busy child's cpu cell settles near {nominal:.3f}: median {median:.3f} of {readings}")
+                 f"busy child's cpu cell settles near {nominal:.3f}: median {median:.3f} of {seen}")
     checks.check(abs(median - actual) <= max(2.0, 0.3 * actual),
                  f"the cell's median {median:.3f} matches the share measured outside, {actual:.3f}")
 
@@ -153,6 +154,8 @@ def check_alt_f4(checks, session, disp, program_path):
     window = x11window.wait_for_title(disp, program.pid, "Processes...", 40)
     if not checks.check(window is not None, "a second run fills its list"):
         return
+    x11window.activate(disp, window)
+    time.sleep(0.2)
     x11window.press_alt_f4(disp)
     start = time.monotonic()
     while program.poll() is None and time.monotonic() - start < 1.0:

@@ -93,6 +93,16 @@ def request_resize(disp, window, width, height):
     disp.flush()
 
 
+def activate(disp, window):
+    """Asks the window manager to give the window the focus, as a task bar would."""
+    active = disp.intern_atom("_NET_ACTIVE_WINDOW")
+    from_pager = 2
+    event = protocol.event.ClientMessage(window=window, client_type=active,
+                                         data=(32, [from_pager, X.CurrentTime, 0, 0, 0]))
+    disp.screen().root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+    disp.flush()
+
+
 def press_alt_f4(disp):
     """Alt+F4 typed on the keyboard, through the XTEST extension."""
     from Xlib import XK
