@@ -31,3 +31,7 @@ add_test(NAME proccpu_e2e_linux
          COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/linux/run-e2e $<TARGET_FILE:proccpu>
                  $<TARGET_FILE:proccpu_e2e_tree> $<TARGET_FILE:proccpu_e2e_busy>)
 set_tests_properties(proccpu_e2e_linux PROPERTIES TIMEOUT 120)
+
+# What a cell update from the sampler's thread costs; not a test (speed is measured, never asserted).
+add_executable(proccpu_bench_qtgui_cells ${CMAKE_CURRENT_LIST_DIR}/QtGuiCellBench.cpp)
+target_link_libraries(proccpu_bench_qtgui_cells PRIVATE proccpu_linux_gui Threads::Threads)
