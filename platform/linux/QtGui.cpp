@@ -4,8 +4,11 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <xcb/xcb.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include "platform/Gui.h"
@@ -40,12 +43,19 @@ bool isSet(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
-// Qt aborts the process when its platform plugin finds no display; refuse before that happens.
+bool xServerAnswers() {
+  const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(xcb_connect(nullptr, nullptr),
+                                                                                &xcb_disconnect);
+  return connection != nullptr && xcb_connection_has_error(connection.get()) == 0;
+}
+
+// Qt aborts the process when its platform plugin cannot reach a display; refuse before that happens.
 bool displayReachable() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   const std::string_view chosen = platform != nullptr ? platform : "";
-  if (!chosen.empty() && !chosen.starts_with("xcb") && !chosen.starts_with("wayland")) return true;
-  return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+  if (chosen.starts_with("xcb")) return xServerAnswers();
+  if (!chosen.empty()) return true;
+  return xServerAnswers() || isSet("WAYLAND_DISPLAY");
 }
 
 WindowId idOf(const qtgui::MainWindowWidget* window) { return reinterpret_cast<WindowId>(window); }

@@ -8,7 +8,9 @@ add_library(proccpu_linux_gui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/QtGuiWidgets.cpp
 )
 target_include_directories(proccpu_linux_gui PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(proccpu_linux_gui PUBLIC Qt6::Widgets)
+find_library(XCB_LIBRARY xcb REQUIRED)
+# xcb only to ask whether the X server answers before Qt, which would abort, tries.
+target_link_libraries(proccpu_linux_gui PUBLIC Qt6::Widgets PRIVATE ${XCB_LIBRARY})
 
 add_executable(proccpu_linux_gui_tests
   ${CMAKE_CURRENT_LIST_DIR}/tests/QtGuiCellsTest.cpp
