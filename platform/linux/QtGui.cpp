@@ -1,8 +1,6 @@
 // The GUI toolkit on Qt 6 Widgets: the main window, its report list view, a message box, the event wait.
 #include <QFontDatabase>
-#include <QHeaderView>
 #include <QMessageBox>
-#include <QScreen>
 
 #include <xcb/xcb.h>
 
