@@ -1,0 +1,128 @@
+// The end-to-end driver: reads the running program's window from outside and answers its message boxes.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "ListViewReader.h"
+#include "TargetWindow.h"
+#include "WindowDump.h"
+
+namespace {
+
+constexpr char startTitle[] = "Process cpu usage";
+constexpr char listedPrefix[] = "Processes...";
+constexpr DWORD pollMs = 50;
+constexpr DWORD boxGoneMs = 5000;
+
+int exitCode(bool ok) { return ok ? 0 : 1; }
+
+DWORD argMs(int argc, char** argv, int index, DWORD fallback) {
+  return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 10)) : fallback;
+}
+
+HWND waitForWindow(DWORD waitMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND window = e2e::findTopWindow(startTitle, listedPrefix)) return window;
+    if (GetTickCount() - start >= waitMs) return nullptr;
+    Sleep(pollMs);
+  }
+}
+
+// Answers every box the program shows now; returns how many there were. Numbering goes on across calls.
+int answerBoxes(DWORD processId, const char* key, int& numbered) {
+  int answered = 0;
+  for (HWND box : e2e::findMessageBoxes(processId)) {
+    std::printf("%s.%d.caption=%s\n", key, numbered, e2e::windowText(box).c_str());
+    std::printf("%s.%d.text=%s\n", key, numbered, e2e::messageBoxText(box).c_str());
+    const bool gone = e2e::dismissMessageBox(box, boxGoneMs);
+    std::printf("%s.%d.dismissed=%d\n", key, numbered, gone ? 1 : 0);
+    std::fflush(stdout);
+    ++numbered;
+    ++answered;
+  }
+  return answered;
+}
+
+// Keeps answering boxes until the totals title shows and no box is open, or the time is up.
+bool waitForListing(HWND window, DWORD waitMs) {
+  const DWORD processId = e2e::windowProcess(window);
+  const DWORD start = GetTickCount();
+  int numbered = 0;
+  bool listed = false;
+  while (!listed && GetTickCount() - start < waitMs) {
+    const int answered = answerBoxes(processId, "box", numbered);
+    listed = answered == 0 && e2e::windowText(window).starts_with(listedPrefix);
+    if (!listed) Sleep(pollMs);
+  }
+  std::printf("boxes=%d\nlisted=%d\n", numbered, listed ? 1 : 0);
+  std::fflush(stdout);
+  return listed;
+}
+
+// Watches for boxes that should not come any more, for the given time.
+int watchLateBoxes(HWND window, DWORD watchMs) {
+  const DWORD processId = e2e::windowProcess(window);
+  const DWORD start = GetTickCount();
+  int numbered = 0;
+  while (GetTickCount() - start < watchMs) {
+    answerBoxes(processId, "latebox", numbered);
+    Sleep(pollMs);
+  }
+  std::printf("lateboxes=%d\n", numbered);
+  return numbered;
+}
+
+int postClose(HWND window) {
+  const bool posted = PostMessageA(window, WM_CLOSE, 0, 0) != 0;
+  std::printf("close.posted=%d\n", posted ? 1 : 0);
+  return exitCode(posted);
+}
+
+// The whole visit: wait for the window, get through the listing, read everything, let the sampler run,
+// read the CPU column again, then ask the window to close.
+int runSession(DWORD findMs, DWORD listMs, DWORD settleMs) {
+  HWND window = waitForWindow(findMs);
+  std::printf("found=%d\n", window != nullptr ? 1 : 0);
+  if (window == nullptr) return 2;
+  const bool listed = waitForListing(window, listMs);
+  e2e::printWindowFacts(window);
+  const bool read = e2e::printListView(window);
+  e2e::printSnapshot();
+  std::printf("phase=dumped\n");
+  std::fflush(stdout);
+  watchLateBoxes(window, settleMs);
+  e2e::printCpuColumn(window, "cpu2");
+  std::fflush(stdout);
+  return postClose(window) != 0 || !listed || !read ? 1 : 0;
+}
+
+int runDump() {
+  HWND window = waitForWindow(0);
+  if (window == nullptr) return 2;
+  e2e::printWindowFacts(window);
+  return exitCode(e2e::printListView(window));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "session")
+    return runSession(argMs(argc, argv, 2, 60000), argMs(argc, argv, 3, 120000), argMs(argc, argv, 4, 3000));
+  if (command == "dump") return runDump();
+  if (command == "dismiss") {
+    HWND window = waitForWindow(argMs(argc, argv, 2, 10000));
+    return window != nullptr ? exitCode(waitForListing(window, argMs(argc, argv, 3, 60000))) : 2;
+  }
+  if (command == "close") {
+    HWND window = waitForWindow(0);
+    return window != nullptr ? postClose(window) : 2;
+  }
+  std::fprintf(stderr,
+               "usage: %s session [findMs listMs settleMs] | dump | dismiss [findMs listMs] | close\n",
+               argv[0]);
+  return 64;
+}

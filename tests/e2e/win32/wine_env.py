@@ -1,0 +1,139 @@
+"""The end-to-end test's own Wine prefix and X display, each made, used and ended by this test alone."""
+import fcntl
+import os
+import shutil
+import subprocess
+import time
+
+BOOT_LIMIT_S = 1500  # a first boot of a prefix is very slow where Wine's i386 code runs emulated
+SETTLE_LIMIT_S = 300
+DISPLAYS = range(90, 100)
+READY = ".e2e-ready"
+DESKTOP_REG = """REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
+"Default"="1024x768"
+"""
+
+
+def wine_environment(prefix, display, own_pdh=False):
+    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all", DISPLAY=display)
+    # No Mono or Gecko installers; with own_pdh, the pdh.dll beside the program instead of Wine's.
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml=" + (";pdh=n" if own_pdh else "")
+    return env
+
+
+def run(cmd, env, limit):
+    try:
+        done = subprocess.run(["timeout", "-k", "10", str(limit)] + cmd, env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE, text=True)
+    except OSError as error:
+        print(f"{cmd[0]}: {error}", flush=True)
+        return False
+    if done.returncode != 0:
+        print(f"{' '.join(cmd)}: rc={done.returncode} {done.stderr.strip()[-400:]}", flush=True)
+    return done.returncode == 0
+
+
+class Display:
+    """Xvfb on a free display of ours, with -noreset, ended by its PID."""
+
+    def __enter__(self):
+        for n in DISPLAYS:
+            if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                continue
+            self.proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-noreset",
+                                          "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.name = f":{n}"
+            for _ in range(100):
+                if os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                    return self
+                if self.proc.poll() is not None:
+                    break
+                time.sleep(0.1)
+            self.__exit__()
+        raise RuntimeError("no free display for Xvfb")
+
+    def __exit__(self, *_):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(timeout=10)
+
+
+def end_prefix(prefix):
+    env = dict(os.environ, WINEPREFIX=prefix)
+    if not run(["wineserver", "-w"], env, 30):
+        run(["wineserver", "-k"], env, 30)
+
+
+def locked(path, limit):
+    """An exclusive lock on path, waited for at most limit seconds; None when it cannot be had."""
+    handle = open(path, "w")
+    deadline = time.monotonic() + limit
+    while True:
+        try:
+            fcntl.flock(handle, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            return handle
+        except BlockingIOError:
+            if time.monotonic() > deadline:
+                handle.close()
+                return None
+            time.sleep(1)
+
+
+def copy_template(template, prefix):
+    guard = locked(template.rstrip("/") + ".lock", BOOT_LIMIT_S)
+    if guard is None:
+        return False
+    with guard:
+        shutil.copytree(template, prefix, symlinks=True, ignore=shutil.ignore_patterns(".proccpu-ready"))
+    return True
+
+
+def boot_prefix(prefix, template, display):
+    env = wine_environment(prefix, display)
+    if template and os.path.exists(os.path.join(template, ".proccpu-ready")):
+        print(f"copying the ready prefix {template}", flush=True)
+        if not copy_template(template, prefix):
+            return False
+    elif not run(["wineboot", "-i"], env, BOOT_LIMIT_S) or not run(["wineserver", "-w"], env, SETTLE_LIMIT_S):
+        return False
+    reg = os.path.join(prefix, "e2e-desktop.reg")
+    with open(reg, "w") as out:
+        out.write(DESKTOP_REG)
+    fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
+    os.makedirs(fonts, exist_ok=True)
+    for font in os.listdir("/usr/share/wine/fonts"):
+        shutil.copy2(os.path.join("/usr/share/wine/fonts", font), fonts)
+    return run(["wine", "regedit", "/S", reg], env, SETTLE_LIMIT_S) and run(["wineserver", "-w"], env,
+                                                                            SETTLE_LIMIT_S)
+
+
+def ensure_prefix(prefix, template):
+    """A private prefix with the virtual desktop and Wine's fonts, made once and kept for later runs."""
+    if os.path.exists(os.path.join(prefix, READY)):
+        return True
+    os.makedirs(os.path.dirname(prefix), exist_ok=True)
+    guard = locked(prefix + ".lock", BOOT_LIMIT_S + SETTLE_LIMIT_S)
+    if guard is None:
+        return False
+    with guard:
+        if os.path.exists(os.path.join(prefix, READY)):
+            return True
+        shutil.rmtree(prefix, ignore_errors=True)
+        print(f"making the Wine prefix {prefix}", flush=True)
+        started = time.monotonic()
+        with Display() as display:
+            ok = boot_prefix(prefix, template, display.name)
+            end_prefix(prefix)
+        print(f"prefix {'ready' if ok else 'FAILED'} after {time.monotonic() - started:.0f} s", flush=True)
+        if ok:
+            open(os.path.join(prefix, READY), "w").close()
+        return ok
