@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+
 #include "app/WindowPlacement.h"
 
 namespace proccpu::platform::qtgui {
@@ -21,6 +23,16 @@ constexpr Qt::WindowFlags mainWindowFlags = Qt::Window | Qt::CustomizeWindowHint
 constexpr int maxPlacements = 3;
 // Room around the text of a row, as the list views of desktop systems leave it.
 constexpr int rowPadding = 4;
+constexpr qreal fallbackRefreshRate = 60.0;
+constexpr int millisecondsPerSecond = 1000;
+
+// The time between two frames of the screen the widget is on, in whole milliseconds.
+int frameInterval(const QWidget& widget) {
+  const QScreen* screen = widget.screen();
+  const qreal rate =
+      screen != nullptr && screen->refreshRate() > 1.0 ? screen->refreshRate() : fallbackRefreshRate;
+  return std::max(1, static_cast<int>(millisecondsPerSecond / rate));
+}
 
 }  // namespace
 
@@ -89,6 +101,33 @@ ProcessListWidget::ProcessListWidget(QWidget* parent) : QTableWidget(parent) {
   header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   focusedPalette_ = palette();
   showSelection(false);
+  frameTimer_.setSingleShot(true);
+  frameTimer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&frameTimer_, &QTimer::timeout, this, [this] { repaintChangedCells(); });
+}
+
+// The sampler changes one cell every few milliseconds; painting each at once would paint more often
+// than the screen can show, and a repaint costs far more than the change of a text.
+void ProcessListWidget::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                    const QList<int>& roles) {
+  if (topLeft != bottomRight || !topLeft.isValid()) {
+    QTableWidget::dataChanged(topLeft, bottomRight, roles);
+    return;
+  }
+  const std::pair<int, int> cell{topLeft.row(), topLeft.column()};
+  if (std::find(changedCells_.begin(), changedCells_.end(), cell) == changedCells_.end()) {
+    changedCells_.push_back(cell);
+  }
+  if (!frameTimer_.isActive()) frameTimer_.start(frameInterval(*this));
+}
+
+// Marks every changed cell dirty in one go, so Qt paints them together.
+void ProcessListWidget::repaintChangedCells() {
+  for (const auto& [row, column] : changedCells_) {
+    const QModelIndex index = model()->index(row, column);
+    if (index.isValid()) QTableWidget::dataChanged(index, index, {});
+  }
+  changedCells_.clear();
 }
 
 void ProcessListWidget::paintEvent(QPaintEvent* event) {

@@ -4,7 +4,11 @@
 #include <QPalette>
 #include <QSize>
 #include <QTableWidget>
+#include <QTimer>
 #include <QWidget>
+
+#include <utility>
+#include <vector>
 
 namespace proccpu::platform::qtgui {
 
@@ -33,12 +37,15 @@ class MainWindowWidget : public QWidget {
 
 /// The report list: read-only rows of one line each, whole-row single selection, no sorting, no row
 /// numbers, fixed columns order, grid lines over the whole area, and a selection shown only while the
-/// list has the keyboard focus.
+/// list has the keyboard focus. A cell whose text changes holds the new text at once; its repaint waits
+/// for the next frame of the screen, together with the other cells changed until then.
 class ProcessListWidget : public QTableWidget {
  public:
   explicit ProcessListWidget(QWidget* parent);
 
  protected:
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles = QList<int>()) override;
   void paintEvent(QPaintEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
@@ -46,8 +53,11 @@ class ProcessListWidget : public QTableWidget {
  private:
   void paintGrid();
   void showSelection(bool shown);
+  void repaintChangedCells();
 
   QPalette focusedPalette_;
+  QTimer frameTimer_;
+  std::vector<std::pair<int, int>> changedCells_;  // row and column, each once, until the next frame
 };
 
 }  // namespace proccpu::platform::qtgui
