@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "OwnedHandle.h"
+
 namespace {
 
 constexpr DWORD processObjectIndex = 230;
@@ -62,15 +64,30 @@ std::string instanceKey(const UNICODE_STRING& image) {
   return lowered(dot == std::string::npos ? name : name.substr(0, dot));
 }
 
+long long threadHandleCpu(const SYSTEM_THREAD_INFORMATION& record) {
+  const auto id = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(record.ClientId.UniqueThread));
+  e2e::OwnedHandle thread(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, id));
+  if (!thread.valid()) return 0;
+  FILETIME created{}, ended{}, kernel{}, user{};
+  long long sum = 0;
+  if (GetThreadTimes(thread.get(), &created, &ended, &kernel, &user))
+    sum = ((static_cast<long long>(kernel.dwHighDateTime) << 32) | kernel.dwLowDateTime) +
+          ((static_cast<long long>(user.dwHighDateTime) << 32) | user.dwLowDateTime);
+  return sum;
+}
+
 long long processCpu(const SYSTEM_PROCESS_INFORMATION& process) {
   const long long own = process.KernelTime.QuadPart + process.UserTime.QuadPart;
   if (own != 0) return own;
-  // Where the process totals stay 0, the threads that follow the record still carry their times.
+  // Where the process totals stay 0, the thread records after it, or the threads themselves, have them.
   const auto* threads = reinterpret_cast<const SYSTEM_THREAD_INFORMATION*>(&process + 1);
-  long long sum = 0;
-  for (ULONG i = 0; i < process.NumberOfThreads; ++i)
-    sum += threads[i].Reserved1[0].QuadPart + threads[i].Reserved1[1].QuadPart;
-  return sum;
+  long long recorded = 0;
+  long long asked = 0;
+  for (ULONG i = 0; i < process.NumberOfThreads; ++i) {
+    recorded += threads[i].Reserved1[0].QuadPart + threads[i].Reserved1[1].QuadPart;
+    if (recorded == 0) asked += threadHandleCpu(threads[i]);
+  }
+  return recorded != 0 ? recorded : asked;
 }
 
 std::vector<char> processList() {

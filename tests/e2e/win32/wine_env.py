@@ -105,14 +105,14 @@ def boot_prefix(prefix, template, display):
             return False
     elif not run(["wineboot", "-i"], env, BOOT_LIMIT_S) or not run(["wineserver", "-w"], env, SETTLE_LIMIT_S):
         return False
-    reg = os.path.join(prefix, "e2e-desktop.reg")
+    reg = os.path.join(prefix, "drive_c", "e2e-desktop.reg")
     with open(reg, "w") as out:
         out.write(DESKTOP_REG)
     fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
     os.makedirs(fonts, exist_ok=True)
     for font in os.listdir("/usr/share/wine/fonts"):
         shutil.copy2(os.path.join("/usr/share/wine/fonts", font), fonts)
-    return run(["wine", "regedit", "/S", reg], env, SETTLE_LIMIT_S) and run(["wineserver", "-w"], env,
+    return run(["wine", "regedit", "/S", "C:\\e2e-desktop.reg"], env, SETTLE_LIMIT_S) and run(["wineserver", "-w"], env,
                                                                             SETTLE_LIMIT_S)
 
 
