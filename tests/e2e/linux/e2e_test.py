@@ -140,6 +140,18 @@ def check_window(checks, disp, window):
     checks.check((width, height) == CLIENT, f"after asking for 900x700 and maximized: {width}x{height}")
 
 
+def check_minimize(checks, disp, window, program, table, row_count):
+    x11window.iconify(disp, window)
+    time.sleep(0.5)
+    minimized = not x11window.is_viewable(window)
+    x11window.activate(disp, window)
+    time.sleep(0.5)
+    restored = x11window.is_viewable(window)
+    rows_now = len(atspi_table.rows(table))
+    checks.check(minimized and restored and program.poll() is None and rows_now == row_count,
+                 f"minimized ({minimized}) and restored ({restored}), it runs on with {rows_now} rows")
+
+
 def check_close(checks, disp, window, program):
     x11window.request_close(disp, window)
     start = time.monotonic()
@@ -191,6 +203,7 @@ def run(session, checks, program_path, tree_path, busy_path):
     if busy_row is not None:
         check_cpu(checks, table, busy_row, pids["busy"])
     check_window(checks, disp, window)
+    check_minimize(checks, disp, window, program, table, len(table_rows))
     check_close(checks, disp, window, program)
     check_alt_f4(checks, session, disp, program_path)
 

@@ -103,6 +103,20 @@ def activate(disp, window):
     disp.flush()
 
 
+def iconify(disp, window):
+    """Asks the window manager to minimize the window (ICCCM WM_CHANGE_STATE to IconicState)."""
+    change_state = disp.intern_atom("WM_CHANGE_STATE")
+    iconic_state = 3
+    event = protocol.event.ClientMessage(window=window, client_type=change_state,
+                                         data=(32, [iconic_state, 0, 0, 0, 0]))
+    disp.screen().root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+    disp.flush()
+
+
+def is_viewable(window):
+    return window.get_attributes().map_state == X.IsViewable
+
+
 def press_alt_f4(disp):
     """Alt+F4 typed on the keyboard, through the XTEST extension."""
     from Xlib import XK
