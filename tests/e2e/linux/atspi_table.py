@@ -43,5 +43,11 @@ def rows(table):
             for row in range(interface.nRows)]
 
 
+def extents_on_screen(table):
+    """(x, y, width, height) of the table on the screen (Qt answers window coordinates alike)."""
+    box = table.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return box.x, box.y, box.width, box.height
+
+
 def cell(table, row, column):
     return table.queryTable().getAccessibleAt(row, column).name

@@ -15,6 +15,7 @@ from e2e_session import Session
 
 SCREEN = (1280, 1024)
 CLIENT = (700, 500)
+LIST_RECT = (5, 5, 690, 490)
 BUSY_PERCENT = 50
 HEADERS = ["Process", "ProcessID", "Threads", "cpu %", "Priority"]
 # Names that must show whole, on one line, in their own cell: blanks, parentheses, a tab, a line feed,
@@ -28,9 +29,11 @@ MWM_DECOR_MAXIMIZE = 0x40
 class Checks:
     def __init__(self):
         self.passed, self.failed = 0, 0
+        self.start = time.monotonic()
 
     def check(self, ok, what):
-        print(("ok    " if ok else "FAIL  ") + what, flush=True)
+        elapsed = time.monotonic() - self.start
+        print(("ok    " if ok else "FAIL  ") + f"{elapsed:5.1f}s  " + what, flush=True)
         if ok:
             self.passed += 1
         else:
@@ -197,6 +200,10 @@ def run(session, checks, program_path, tree_path, busy_path):
     if not checks.check(table is not None, "the list is readable over the accessibility bus"):
         return
     checks.check(atspi_table.headers(table) == HEADERS, f"headers are {HEADERS}")
+    (client_x, client_y, _, _), _ = x11window.placement(disp, window)
+    x, y, width, height = atspi_table.extents_on_screen(table)
+    extents = (x - client_x, y - client_y, width, height)
+    checks.check(extents == LIST_RECT, f"the list at {extents} is at {LIST_RECT} in the window")
     table_rows = atspi_table.rows(table)
     check_title(checks, x11window.title(disp, window), table_rows)
     busy_row = check_tree(checks, table_rows, pids, names)
