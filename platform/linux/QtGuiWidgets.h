@@ -1,6 +1,7 @@
 // The Qt widgets behind the main window and its process list view.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPalette>
 #include <QSize>
 #include <QTableWidget>
@@ -57,6 +58,7 @@ class ProcessListWidget : public QTableWidget {
 
   QPalette focusedPalette_;
   QTimer frameTimer_;
+  QElapsedTimer lastRepaint_;                      // since the changed cells were last marked for a repaint
   std::vector<std::pair<int, int>> changedCells_;  // row and column, each once, until the next frame
 };
 
