@@ -107,7 +107,9 @@ ProcessListWidget::ProcessListWidget(QWidget* parent) : QTableWidget(parent) {
 }
 
 // The sampler changes one cell every few milliseconds; painting each at once would paint more often
-// than the screen can show, and a repaint costs far more than the change of a text.
+// than the screen can show, and a repaint costs far more than the change of a text. A change that
+// comes a frame or more after the last repaint is painted at once, so a lone change costs no extra
+// wake-up; closer ones wait for the next frame and are painted together.
 void ProcessListWidget::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                                     const QList<int>& roles) {
   if (topLeft != bottomRight || !topLeft.isValid()) {
@@ -118,7 +120,13 @@ void ProcessListWidget::dataChanged(const QModelIndex& topLeft, const QModelInde
   if (std::find(changedCells_.begin(), changedCells_.end(), cell) == changedCells_.end()) {
     changedCells_.push_back(cell);
   }
-  if (!frameTimer_.isActive()) frameTimer_.start(frameInterval(*this));
+  if (frameTimer_.isActive()) return;
+  const qint64 sinceRepaint = lastRepaint_.isValid() ? lastRepaint_.elapsed() : frameInterval(*this);
+  if (sinceRepaint >= frameInterval(*this)) {
+    repaintChangedCells();
+  } else {
+    frameTimer_.start(frameInterval(*this) - static_cast<int>(sinceRepaint));
+  }
 }
 
 // Marks every changed cell dirty in one go, so Qt paints them together.
@@ -128,6 +136,7 @@ void ProcessListWidget::repaintChangedCells() {
     if (index.isValid()) QTableWidget::dataChanged(index, index, {});
   }
   changedCells_.clear();
+  lastRepaint_.start();
 }
 
 void ProcessListWidget::paintEvent(QPaintEvent* event) {
