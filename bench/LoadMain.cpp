@@ -12,6 +12,7 @@
 namespace {
 
 constexpr std::int64_t sliceNs = 1'000'000;
+constexpr std::int64_t maxOwedNs = 4'000'000;
 constexpr std::int64_t nsPerSecond = 1'000'000'000;
 constexpr int maxThreads = 8;
 constexpr int maxSeconds = 3600;
@@ -27,22 +28,27 @@ struct Duty {
   std::int64_t endNs = 0;
 };
 
-// Busy until this thread has used its share of the slice (or the slice is over), then asleep until the
-// slice ends. A slice missed under contention is not made up later, so no burst follows a stall.
+// Busy while this thread has used less than its share of the time since it started, then asleep until
+// the slice ends, so every window of a few slices gets its share. Time taken from the thread (by other
+// work or by the host of a virtual machine) is made up in the following slices, but never more than
+// maxOwedNs of it, so a long stall is not followed by a long burst.
 void* burn(void* argument) {
   const Duty& duty = *static_cast<const Duty*>(argument);
-  const auto busyNs = static_cast<std::int64_t>(duty.share * static_cast<double>(sliceNs));
-  std::int64_t sliceStart = now(CLOCK_MONOTONIC);
-  while (sliceStart < duty.endNs) {
-    const std::int64_t sliceEnd = sliceStart + sliceNs;
-    const std::int64_t cpuStart = now(CLOCK_THREAD_CPUTIME_ID);
-    while (now(CLOCK_THREAD_CPUTIME_ID) - cpuStart < busyNs && now(CLOCK_MONOTONIC) < sliceEnd) {
+  std::int64_t startNs = now(CLOCK_MONOTONIC);
+  const std::int64_t cpuStartNs = now(CLOCK_THREAD_CPUTIME_ID);
+  const auto owed = [&](std::int64_t wallNs) {
+    return static_cast<std::int64_t>(duty.share * static_cast<double>(wallNs - startNs)) -
+           (now(CLOCK_THREAD_CPUTIME_ID) - cpuStartNs);
+  };
+  for (std::int64_t sliceEnd = startNs + sliceNs; sliceEnd < duty.endNs; sliceEnd += sliceNs) {
+    std::int64_t current = now(CLOCK_MONOTONIC);
+    if (const std::int64_t excess = owed(current) - maxOwedNs; excess > 0) {
+      startNs += static_cast<std::int64_t>(static_cast<double>(excess) / duty.share);
     }
+    while (current < sliceEnd && owed(current) > 0) current = now(CLOCK_MONOTONIC);
     const timespec wake{static_cast<time_t>(sliceEnd / nsPerSecond),
                         static_cast<long>(sliceEnd % nsPerSecond)};
     ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
-    const std::int64_t current = now(CLOCK_MONOTONIC);
-    sliceStart = current - sliceEnd >= sliceNs ? current : sliceEnd;
   }
   return nullptr;
 }

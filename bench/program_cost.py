@@ -114,15 +114,14 @@ def start_session_bus():
     return bus, bus.stdout.readline().strip()
 
 
-def start_program(build, disp, display_name, bus_address, counts_path):
+def start_program(path, bench_dir, disp, display_name, bus_address, counts_path):
     environment = dict(os.environ, DISPLAY=display_name, DBUS_SESSION_BUS_ADDRESS=bus_address,
                        PROCCPU_SLEEP_COUNTS=counts_path,
-                       LD_PRELOAD=os.path.join(build, "bench", "libproccpu_bench_sleepcount.so"))
+                       LD_PRELOAD=os.path.join(bench_dir, "libproccpu_bench_sleepcount.so"))
     disp.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
     disp.sync()
     started = time.monotonic()
-    program = subprocess.Popen([os.path.join(build, "platform", "linux", "proccpu")], env=environment,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    program = subprocess.Popen([path], env=environment, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return started, program
 
 
@@ -155,7 +154,8 @@ def measure(build, target, seconds):
     try:
         counts.write(bytes(32))
         counts.flush()
-        started, program = start_program(build, disp, display_name, bus_address, counts.name)
+        started, program = start_program(os.path.join(build, "platform", "linux", "proccpu"),
+                                         os.path.join(build, "bench"), disp, display_name, bus_address, counts.name)
         mapped, window = wait_mapped(disp, time.monotonic() + 30)
         cpu_at_map = cpu_ns(program.pid)
         listed, title = wait_title(disp, window, time.monotonic() + 120)
@@ -179,6 +179,34 @@ def measure(build, target, seconds):
         counts.close()
 
 
+def start_times(build, runs):
+    """Milliseconds from start to the window being mapped, for the program and for a bare Qt window,
+    started in turns on one display."""
+    server, display_name, disp = start_xvfb()
+    bus, bus_address = start_session_bus()
+    programs = {"program": os.path.join(build, "platform", "linux", "proccpu"),
+                "bare": os.path.join(build, "bench", "proccpu_bench_barewindow")}
+    times = {name: [] for name in programs}
+    try:
+        with tempfile.NamedTemporaryFile(prefix="proccpu-sleeps-") as counts:
+            counts.write(bytes(32))
+            counts.flush()
+            for _ in range(runs):
+                for name, path in programs.items():
+                    started, program = start_program(path, os.path.join(build, "bench"), disp, display_name,
+                                                     bus_address, counts.name)
+                    try:
+                        mapped, _ = wait_mapped(disp, time.monotonic() + 30)
+                        times[name].append((mapped - started) * 1000)
+                    finally:
+                        stop(program)
+    finally:
+        disp.close()
+        stop(bus)
+        stop(server)
+    return times
+
+
 def cost_line(figures):
     us_per_row = figures["cpu_ns"] / 1000 / max(1, figures["row_refreshes"])
     ref_us = figures["ref_cpu_ns"] / 1000 / max(1, figures["ref_process_refreshes"])
@@ -199,6 +227,11 @@ if __name__ == "__main__":
     parser.add_argument("--build", required=True)
     parser.add_argument("--seconds", type=int, default=30)
     parser.add_argument("--targets", type=int, nargs="+", default=[100, 600])
+    parser.add_argument("--starts", type=int, default=0, help="only time this many starts to the mapped window")
     arguments = parser.parse_args()
+    if arguments.starts:
+        for name, times in start_times(arguments.build, arguments.starts).items():
+            print(f"start {name} map_ms=" + ",".join(f"{ms:.1f}" for ms in times))
+        raise SystemExit(0)
     for target in arguments.targets:
         print(cost_line(measure(arguments.build, target, arguments.seconds)), flush=True)
