@@ -1,4 +1,5 @@
 # Fails when the program imports a DLL that a bare Windows does not ship (e.g. a mingw runtime DLL).
+cmake_minimum_required(VERSION 3.25)
 set(systemDlls kernel32.dll user32.dll gdi32.dll comctl32.dll pdh.dll winmm.dll msvcrt.dll advapi32.dll
                shell32.dll ole32.dll ntdll.dll)
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
