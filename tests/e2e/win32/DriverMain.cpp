@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ListViewReader.h"
+#include "OwnedHandle.h"
 #include "TargetWindow.h"
 #include "WindowDump.h"
 
@@ -15,8 +16,17 @@ constexpr char startTitle[] = "Process cpu usage";
 constexpr char listedPrefix[] = "Processes...";
 constexpr DWORD pollMs = 50;
 constexpr DWORD boxGoneMs = 5000;
+constexpr DWORD exitWaitMs = 30000;
 
 int exitCode(bool ok) { return ok ? 0 : 1; }
+
+// System texts end in a line break; a key=value line must not.
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
 
 DWORD argMs(int argc, char** argv, int index, DWORD fallback) {
   return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 10)) : fallback;
@@ -36,7 +46,7 @@ int answerBoxes(DWORD processId, const char* key, int& numbered) {
   int answered = 0;
   for (HWND box : e2e::findMessageBoxes(processId)) {
     std::printf("%s.%d.caption=%s\n", key, numbered, e2e::windowText(box).c_str());
-    std::printf("%s.%d.text=%s\n", key, numbered, e2e::messageBoxText(box).c_str());
+    std::printf("%s.%d.text=%s\n", key, numbered, oneLine(e2e::messageBoxText(box)).c_str());
     const bool gone = e2e::dismissMessageBox(box, boxGoneMs);
     std::printf("%s.%d.dismissed=%d\n", key, numbered, gone ? 1 : 0);
     std::fflush(stdout);
@@ -81,38 +91,58 @@ int postClose(HWND window) {
   return exitCode(posted);
 }
 
+// Closes the window and reports how the program ended: its exit code and how long it took.
+int closeAndWatchExit(HWND window) {
+  e2e::OwnedHandle process(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e2e::windowProcess(window)));
+  const DWORD posted = GetTickCount();
+  if (postClose(window) != 0 || !process.valid()) return 1;
+  const bool ended = WaitForSingleObject(process.get(), exitWaitMs) == WAIT_OBJECT_0;
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process.get(), &code);
+  std::printf("exit.ended=%d\nexit.ms=%lu\nexit.code=%lu\n", ended ? 1 : 0, GetTickCount() - posted, code);
+  return ended ? 0 : 1;
+}
+
 // The whole visit: wait for the window, get through the listing, read everything, let the sampler run,
 // read the CPU column again, then ask the window to close.
-int runSession(DWORD findMs, DWORD listMs, DWORD settleMs) {
+int runSession(DWORD findMs, DWORD listMs, DWORD settleMs, e2e::Placement placement) {
   HWND window = waitForWindow(findMs);
   std::printf("found=%d\n", window != nullptr ? 1 : 0);
   if (window == nullptr) return 2;
   const bool listed = waitForListing(window, listMs);
   e2e::printWindowFacts(window);
-  const bool read = e2e::printListView(window);
+  const bool read = e2e::printListView(window, placement);
   e2e::printSnapshot();
   std::printf("phase=dumped\n");
   std::fflush(stdout);
   watchLateBoxes(window, settleMs);
-  e2e::printCpuColumn(window, "cpu2");
+  e2e::printCpuColumn(window, placement, "cpu2");
   std::fflush(stdout);
-  return postClose(window) != 0 || !listed || !read ? 1 : 0;
+  return closeAndWatchExit(window) != 0 || !listed || !read ? 1 : 0;
 }
 
-int runDump() {
+int runDump(e2e::Placement placement) {
   HWND window = waitForWindow(0);
   if (window == nullptr) return 2;
   e2e::printWindowFacts(window);
-  return exitCode(e2e::printListView(window));
+  return exitCode(e2e::printListView(window, placement));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  auto placement = e2e::Placement::Allocated;
+  if (argc > 1 && std::string(argv[1]) == "--image-slack") {
+    placement = e2e::Placement::ImageSlack;
+    --argc;
+    ++argv;
+  }
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "session")
-    return runSession(argMs(argc, argv, 2, 60000), argMs(argc, argv, 3, 120000), argMs(argc, argv, 4, 3000));
-  if (command == "dump") return runDump();
+    return runSession(argMs(argc, argv, 2, 60000), argMs(argc, argv, 3, 120000), argMs(argc, argv, 4, 3000),
+                      placement);
+  if (command == "dump") return runDump(placement);
   if (command == "dismiss") {
     HWND window = waitForWindow(argMs(argc, argv, 2, 10000));
     return window != nullptr ? exitCode(waitForListing(window, argMs(argc, argv, 3, 60000))) : 2;
@@ -121,8 +151,9 @@ int main(int argc, char** argv) {
     HWND window = waitForWindow(0);
     return window != nullptr ? postClose(window) : 2;
   }
-  std::fprintf(stderr,
-               "usage: %s session [findMs listMs settleMs] | dump | dismiss [findMs listMs] | close\n",
-               argv[0]);
+  std::fprintf(
+      stderr,
+      "usage: %s [--image-slack] session [findMs listMs settleMs] | dump | dismiss [findMs listMs] | close\n",
+      argv[0]);
   return 64;
 }

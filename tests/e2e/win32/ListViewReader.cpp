@@ -8,9 +8,10 @@
 namespace e2e {
 
 namespace {
-constexpr std::size_t bufferSize = 4096;
-constexpr std::size_t textOffset = 1024;  // the structure sits at 0, its text buffer here
-constexpr int textCapacity = 1024;
+// Small enough for the slack of an executable's data section.
+constexpr std::size_t bufferSize = 640;
+constexpr std::size_t textOffset = 128;  // the structure sits at 0, its text buffer here
+constexpr int textCapacity = 511;
 constexpr UINT answerTimeoutMs = 5000;
 }  // namespace
 
@@ -20,7 +21,12 @@ DWORD windowProcess(HWND window) {
   return process;
 }
 
-ListViewReader::ListViewReader(HWND list) : list_(list), buffer_(windowProcess(list), bufferSize) {}
+const void* windowImage(HWND window) {
+  return reinterpret_cast<const void*>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
+ListViewReader::ListViewReader(HWND list, Placement placement)
+    : list_(list), buffer_(windowProcess(list), bufferSize, windowImage(GetParent(list)), placement) {}
 
 std::optional<LRESULT> ListViewReader::send(UINT message, WPARAM wParam, LPARAM lParam) const {
   DWORD_PTR result = 0;

@@ -18,7 +18,7 @@ struct ColumnInfo {
 class ListViewReader {
  public:
   // The buffer lives in the list view's own process, since the pointers in the messages must be its.
-  explicit ListViewReader(HWND list);
+  ListViewReader(HWND list, Placement placement);
 
   bool valid() const { return buffer_.valid(); }
   // Nothing when the column does not exist or the target does not answer in time.

@@ -9,10 +9,15 @@
 
 namespace e2e {
 
-// Committed read-write pages in the target process, freed with the object.
+// Where the block comes from. Allocated: fresh pages from VirtualAllocEx, freed with the object.
+// ImageSlack: the unused tail of a writable section of the target's executable, for Wine under qemu user
+// mode, where allocating in another process never returns; it is zeroed again with the object.
+enum class Placement { Allocated, ImageSlack };
+
 class RemoteBuffer {
  public:
-  RemoteBuffer(DWORD processId, std::size_t size);
+  // imageBase is the target's executable as the target sees it (its windows' instance handle).
+  RemoteBuffer(DWORD processId, std::size_t size, const void* imageBase, Placement placement);
   ~RemoteBuffer();
   RemoteBuffer(const RemoteBuffer&) = delete;
   RemoteBuffer& operator=(const RemoteBuffer&) = delete;
@@ -24,7 +29,17 @@ class RemoteBuffer {
   bool read(std::size_t offset, void* data, std::size_t size) const;
 
  private:
+  bool rawRead(const char* address, void* data, std::size_t size) const;
+  bool rawWrite(char* address, const void* data, std::size_t size) const;
+  std::size_t findShift(const char* image) const;
+  char* findSlack(const char* image) const;
+
   OwnedHandle process_;
+  std::size_t size_;
+  Placement placement_;
+  // Under qemu user mode the system reads the target's memory a fixed distance from where the target
+  // sees it; the distance is found from the executable's header, and is 0 elsewhere.
+  std::size_t shift_ = 0;
   void* base_ = nullptr;
 };
 

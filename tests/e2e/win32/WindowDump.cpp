@@ -45,8 +45,9 @@ void printListPlacement(HWND window, HWND list) {
   std::printf("list.lvexstyle=0x%08lx\n",
               static_cast<unsigned long>(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0)));
   std::printf("list.ccversion=%ld\n", static_cast<long>(SendMessageA(list, CCM_GETVERSION, 0, 0)));
+  // Font handles are only comparable where the system shares stock objects between processes.
   const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0));
-  std::printf("list.font.defaultgui=%d\n", font == GetStockObject(DEFAULT_GUI_FONT) ? 1 : 0);
+  std::printf("list.font=%p\nlist.font.ourdefaultgui=%p\n", font, GetStockObject(DEFAULT_GUI_FONT));
 }
 
 void printColumns(const ListViewReader& reader) {
@@ -91,22 +92,22 @@ void printWindowFacts(HWND window) {
   std::printf("color.btnface=0x%06lx\n", GetSysColor(COLOR_BTNFACE));
 }
 
-bool printListView(HWND window) {
+bool printListView(HWND window, Placement placement) {
   HWND list = findList(window);
   std::printf("list.found=%d\n", list != nullptr ? 1 : 0);
   if (list == nullptr) return false;
   printListPlacement(window, list);
-  ListViewReader reader(list);
+  ListViewReader reader(list, placement);
   if (!reader.valid()) return false;
   printColumns(reader);
   printRows(reader, 5);
   return true;
 }
 
-bool printCpuColumn(HWND window, const char* key) {
+bool printCpuColumn(HWND window, Placement placement, const char* key) {
   HWND list = findList(window);
   if (list == nullptr) return false;
-  ListViewReader reader(list);
+  ListViewReader reader(list, placement);
   if (!reader.valid()) return false;
   const int rows = reader.rowCount();
   for (int row = 0; row < rows; ++row) {

@@ -3,16 +3,18 @@
 
 #include <windows.h>
 
+#include "RemoteBuffer.h"
+
 namespace e2e {
 
 // The top-level window's title, class, rectangles, style bits and what the system would make of them.
 void printWindowFacts(HWND window);
 
 // The list view's class, place, style bits, columns and every cell. False when it cannot be read.
-bool printListView(HWND window);
+bool printListView(HWND window, Placement placement);
 
 // Only column 3 of every row, under the given key prefix, for a later look at the sampler's updates.
-bool printCpuColumn(HWND window, const char* key);
+bool printCpuColumn(HWND window, Placement placement, const char* key);
 
 // Every process of the system's snapshot as seen from here: snap.<pid>=<parent pid>.
 void printSnapshot();

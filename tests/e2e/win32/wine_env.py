@@ -3,20 +3,29 @@ import fcntl
 import os
 import shutil
 import subprocess
+import tempfile
 import time
 
 BOOT_LIMIT_S = 1500  # a first boot of a prefix is very slow where Wine's i386 code runs emulated
 SETTLE_LIMIT_S = 300
 DISPLAYS = range(90, 100)
 READY = ".e2e-ready"
-DESKTOP_REG = """REGEDIT4
-
-[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+# Runs one program under Wine bounded in time; it also lets this machine run Wine's i386 code at all.
+WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "tools", "wine-run")
+# Wine's virtual desktop, written straight into the user hive while no wineserver holds it.
+DESKTOP_KEYS = """
+[Software\\\\Wine\\\\Explorer] 1700000000
 "Desktop"="Default"
 
-[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
+[Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000
 "Default"="1024x768"
 """
+
+
+def emulated():
+    """True where Wine's i386 code runs under qemu user mode. There, Wine's virtual desktop (explorer)
+    crashes at start, so the program runs straight on the Xvfb screen, which has the same size."""
+    return os.path.exists("/proc/sys/fs/binfmt_misc/qemu-i386")
 
 
 def wine_environment(prefix, display, own_pdh=False):
@@ -26,16 +35,23 @@ def wine_environment(prefix, display, own_pdh=False):
     return env
 
 
+def wine_command(prefix, limit, *args):
+    return [WINE_RUN, "--prefix", prefix, "--timeout", str(limit), *args]
+
+
 def run(cmd, env, limit):
-    try:
-        done = subprocess.run(["timeout", "-k", "10", str(limit)] + cmd, env=env, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.PIPE, text=True)
-    except OSError as error:
-        print(f"{cmd[0]}: {error}", flush=True)
-        return False
-    if done.returncode != 0:
-        print(f"{' '.join(cmd)}: rc={done.returncode} {done.stderr.strip()[-400:]}", flush=True)
-    return done.returncode == 0
+    """Runs a command bounded in time. Its output goes to a file: Wine's background processes inherit
+    it and would keep a pipe open long after the command has ended."""
+    with tempfile.TemporaryFile("w+") as log:
+        try:
+            done = subprocess.run(["timeout", "-k", "10", str(limit)] + cmd, env=env, stdout=log, stderr=log)
+        except OSError as error:
+            print(f"{cmd[0]}: {error}", flush=True)
+            return False
+        if done.returncode != 0:
+            log.seek(0)
+            print(f"{' '.join(cmd)}: rc={done.returncode} {log.read()[-400:]}", flush=True)
+        return done.returncode == 0
 
 
 class Display:
@@ -93,7 +109,7 @@ def copy_template(template, prefix):
     if guard is None:
         return False
     with guard:
-        shutil.copytree(template, prefix, symlinks=True, ignore=shutil.ignore_patterns(".proccpu-ready"))
+        shutil.copytree(template, prefix, symlinks=True)
     return True
 
 
@@ -103,17 +119,18 @@ def boot_prefix(prefix, template, display):
         print(f"copying the ready prefix {template}", flush=True)
         if not copy_template(template, prefix):
             return False
-    elif not run(["wineboot", "-i"], env, BOOT_LIMIT_S) or not run(["wineserver", "-w"], env, SETTLE_LIMIT_S):
+    elif not run(wine_command(prefix, BOOT_LIMIT_S, "--prepare"), env, BOOT_LIMIT_S + 60):
         return False
-    reg = os.path.join(prefix, "drive_c", "e2e-desktop.reg")
-    with open(reg, "w") as out:
-        out.write(DESKTOP_REG)
     fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
     os.makedirs(fonts, exist_ok=True)
     for font in os.listdir("/usr/share/wine/fonts"):
         shutil.copy2(os.path.join("/usr/share/wine/fonts", font), fonts)
-    return run(["wine", "regedit", "/S", "C:\\e2e-desktop.reg"], env, SETTLE_LIMIT_S) and run(["wineserver", "-w"], env,
-                                                                            SETTLE_LIMIT_S)
+    end_prefix(prefix)
+    if not emulated():
+        with open(os.path.join(prefix, "user.reg"), "a") as hive:
+            hive.write(DESKTOP_KEYS)
+    print(f"Wine's virtual desktop: {'no (emulated i386)' if emulated() else '1024x768'}", flush=True)
+    return True
 
 
 def ensure_prefix(prefix, template):
