@@ -138,7 +138,8 @@ def ensure_prefix(prefix, template):
     if os.path.exists(os.path.join(prefix, READY)):
         return True
     os.makedirs(os.path.dirname(prefix), exist_ok=True)
-    guard = locked(prefix + ".lock", BOOT_LIMIT_S + SETTLE_LIMIT_S)
+    # Not prefix + ".lock": tools/wine-run takes that one itself while it boots the prefix for us.
+    guard = locked(prefix + ".e2e-lock", BOOT_LIMIT_S + SETTLE_LIMIT_S)
     if guard is None:
         return False
     with guard:
