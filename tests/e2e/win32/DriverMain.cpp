@@ -17,6 +17,7 @@ constexpr char listedPrefix[] = "Processes...";
 constexpr DWORD pollMs = 50;
 constexpr DWORD boxGoneMs = 5000;
 constexpr DWORD exitWaitMs = 30000;
+constexpr DWORD busyMs = 400;
 
 int exitCode(bool ok) { return ok ? 0 : 1; }
 
@@ -72,17 +73,27 @@ bool waitForListing(HWND window, DWORD waitMs) {
   return listed;
 }
 
-// Watches for boxes that should not come any more, for the given time.
-int watchLateBoxes(HWND window, DWORD watchMs) {
+// Busy for a while, so that the driver's own row has processor time to show.
+void spin(DWORD ms) {
+  const DWORD start = GetTickCount();
+  volatile unsigned counter = 0;
+  while (GetTickCount() - start < ms) counter = counter + 1;
+}
+
+// While the sampler runs: reads the CPU column round after round, between busy spells, and answers any
+// box that should not come any more.
+void watchSampler(HWND window, DWORD watchMs, e2e::Placement placement) {
   const DWORD processId = e2e::windowProcess(window);
   const DWORD start = GetTickCount();
   int numbered = 0;
+  int round = 0;
   while (GetTickCount() - start < watchMs) {
     answerBoxes(processId, "latebox", numbered);
-    Sleep(pollMs);
+    spin(busyMs);
+    e2e::printCpuColumn(window, placement, "cpu." + std::to_string(round++));
   }
-  std::printf("lateboxes=%d\n", numbered);
-  return numbered;
+  std::printf("cpurounds=%d\nlateboxes=%d\n", round, numbered);
+  std::fflush(stdout);
 }
 
 int postClose(HWND window) {
@@ -116,9 +127,7 @@ int runSession(DWORD findMs, DWORD listMs, DWORD settleMs, e2e::Placement placem
   e2e::printSnapshot();
   std::printf("phase=dumped\n");
   std::fflush(stdout);
-  watchLateBoxes(window, settleMs);
-  e2e::printCpuColumn(window, placement, "cpu2");
-  std::fflush(stdout);
+  watchSampler(window, settleMs, placement);
   return closeAndWatchExit(window) != 0 || !listed || !read ? 1 : 0;
 }
 

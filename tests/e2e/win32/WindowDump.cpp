@@ -104,7 +104,7 @@ bool printListView(HWND window, Placement placement) {
   return true;
 }
 
-bool printCpuColumn(HWND window, Placement placement, const char* key) {
+bool printCpuColumn(HWND window, Placement placement, const std::string& key) {
   HWND list = findList(window);
   if (list == nullptr) return false;
   ListViewReader reader(list, placement);
@@ -112,7 +112,7 @@ bool printCpuColumn(HWND window, Placement placement, const char* key) {
   const int rows = reader.rowCount();
   for (int row = 0; row < rows; ++row) {
     auto text = reader.cell(row, cpuColumn);
-    std::printf("%s.%d=%s\n", key, row, text ? text->c_str() : "<unreadable>");
+    std::printf("%s.%d=%s\n", key.c_str(), row, text ? text->c_str() : "<unreadable>");
   }
   return true;
 }

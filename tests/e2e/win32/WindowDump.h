@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "RemoteBuffer.h"
 
 namespace e2e {
@@ -14,7 +16,7 @@ void printWindowFacts(HWND window);
 bool printListView(HWND window, Placement placement);
 
 // Only column 3 of every row, under the given key prefix, for a later look at the sampler's updates.
-bool printCpuColumn(HWND window, Placement placement, const char* key);
+bool printCpuColumn(HWND window, Placement placement, const std::string& key);
 
 // Every process of the system's snapshot as seen from here: snap.<pid>=<parent pid>.
 void printSnapshot();

@@ -120,6 +120,12 @@ def check_all(args, facts, driver_rc, program_rc, close_s, shot):
     ck.check("wine reports exit code 0", program_rc == 0, f"rc={program_rc}")
     print(f"measured: the process ended {facts.get('exit.ms')} ms after WM_CLOSE; its runner "
           f"(with Wine's own wind-down) {close_s:.1f} s after the driver", flush=True)
+    peaks = {}
+    for key, value in facts.items():
+        if key.startswith("cpu.") and wc.CPU.fullmatch(value):
+            name = facts.get(f"cell.{key.split('.')[2]}.0", "?")
+            peaks[name] = max(peaks.get(name, 0.0), float(value))
+    print(f"measured: highest cpu % per row while sampled: {peaks}", flush=True)
     print(f"{ck.passed} passed, {len(ck.failed)} failed", flush=True)
     return not ck.failed
 
