@@ -96,18 +96,43 @@ void watchSampler(HWND window, DWORD watchMs, e2e::Placement placement) {
   std::fflush(stdout);
 }
 
-int postClose(HWND window) {
-  const bool posted = PostMessageA(window, WM_CLOSE, 0, 0) != 0;
-  std::printf("close.posted=%d\n", posted ? 1 : 0);
+struct Options {
+  e2e::Placement placement = e2e::Placement::Allocated;
+  bool systemMenuClose = false;  // the system menu's Close instead of a plain close request
+};
+
+int postClose(HWND window, bool systemMenu) {
+  const bool posted = systemMenu ? PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0) != 0
+                                 : PostMessageA(window, WM_CLOSE, 0, 0) != 0;
+  std::printf("close.via=%s\nclose.posted=%d\n", systemMenu ? "SC_CLOSE" : "WM_CLOSE", posted ? 1 : 0);
   return exitCode(posted);
 }
 
+bool waitIconic(HWND window, bool iconic) {
+  for (DWORD waited = 0; waited < boxGoneMs; waited += pollMs) {
+    if ((IsIconic(window) != 0) == iconic) return true;
+    Sleep(pollMs);
+  }
+  return false;
+}
+
+// Minimizing and restoring are events the program ignores: the window must come back as it was.
+void minimizeAndRestore(HWND window) {
+  const std::string title = e2e::windowText(window);
+  PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  std::printf("minimize.iconic=%d\n", waitIconic(window, true) ? 1 : 0);
+  PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  std::printf("restore.normal=%d\n", waitIconic(window, false) ? 1 : 0);
+  std::printf("restore.same=%d\n", IsWindow(window) && e2e::windowText(window) == title ? 1 : 0);
+  std::fflush(stdout);
+}
+
 // Closes the window and reports how the program ended: its exit code and how long it took.
-int closeAndWatchExit(HWND window) {
+int closeAndWatchExit(HWND window, bool systemMenu) {
   e2e::OwnedHandle process(
       OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e2e::windowProcess(window)));
   const DWORD posted = GetTickCount();
-  if (postClose(window) != 0 || !process.valid()) return 1;
+  if (postClose(window, systemMenu) != 0 || !process.valid()) return 1;
   const bool ended = WaitForSingleObject(process.get(), exitWaitMs) == WAIT_OBJECT_0;
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process.get(), &code);
@@ -117,18 +142,19 @@ int closeAndWatchExit(HWND window) {
 
 // The whole visit: wait for the window, get through the listing, read everything, let the sampler run,
 // read the CPU column again, then ask the window to close.
-int runSession(DWORD findMs, DWORD listMs, DWORD settleMs, e2e::Placement placement) {
+int runSession(DWORD findMs, DWORD listMs, DWORD settleMs, const Options& options) {
   HWND window = waitForWindow(findMs);
   std::printf("found=%d\n", window != nullptr ? 1 : 0);
   if (window == nullptr) return 2;
   const bool listed = waitForListing(window, listMs);
   e2e::printWindowFacts(window);
-  const bool read = e2e::printListView(window, placement);
+  const bool read = e2e::printListView(window, options.placement);
   e2e::printSnapshot();
   std::printf("phase=dumped\n");
   std::fflush(stdout);
-  watchSampler(window, settleMs, placement);
-  return closeAndWatchExit(window) != 0 || !listed || !read ? 1 : 0;
+  watchSampler(window, settleMs, options.placement);
+  minimizeAndRestore(window);
+  return closeAndWatchExit(window, options.systemMenuClose) != 0 || !listed || !read ? 1 : 0;
 }
 
 int runDump(e2e::Placement placement) {
@@ -141,28 +167,28 @@ int runDump(e2e::Placement placement) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  auto placement = e2e::Placement::Allocated;
-  if (argc > 1 && std::string(argv[1]) == "--image-slack") {
-    placement = e2e::Placement::ImageSlack;
-    --argc;
-    ++argv;
+  Options options;
+  for (; argc > 1 && std::string(argv[1]).starts_with("--"); --argc, ++argv) {
+    const std::string flag = argv[1];
+    if (flag == "--image-slack") options.placement = e2e::Placement::ImageSlack;
+    if (flag == "--system-menu-close") options.systemMenuClose = true;
   }
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "session")
     return runSession(argMs(argc, argv, 2, 60000), argMs(argc, argv, 3, 120000), argMs(argc, argv, 4, 3000),
-                      placement);
-  if (command == "dump") return runDump(placement);
+                      options);
+  if (command == "dump") return runDump(options.placement);
   if (command == "dismiss") {
     HWND window = waitForWindow(argMs(argc, argv, 2, 10000));
     return window != nullptr ? exitCode(waitForListing(window, argMs(argc, argv, 3, 60000))) : 2;
   }
   if (command == "close") {
     HWND window = waitForWindow(0);
-    return window != nullptr ? postClose(window) : 2;
+    return window != nullptr ? postClose(window, options.systemMenuClose) : 2;
   }
-  std::fprintf(
-      stderr,
-      "usage: %s [--image-slack] session [findMs listMs settleMs] | dump | dismiss [findMs listMs] | close\n",
-      argv[0]);
+  std::fprintf(stderr,
+               "usage: %s [--image-slack] [--system-menu-close] session [findMs listMs settleMs] | dump | "
+               "dismiss [findMs listMs] | close\n",
+               argv[0]);
   return 64;
 }

@@ -74,6 +74,7 @@ def run_session(args, env, run_dir, display):
     with open(out_path, "w") as out:
         # Under qemu user mode the driver cannot allocate in the program: it borrows unused image bytes.
         placement = ["--image-slack"] if wine_env.emulated() else []
+        placement += ["--system-menu-close"] if args.system_menu_close else []
         driver = subprocess.Popen(wine_env.wine_command(prefix, PROGRAM_LIMIT_S, args.driver, *placement, "session",
                                                         str(FIND_MS), str(LIST_MS), str(SETTLE_MS)),
                                   cwd=run_dir, env=env, stdout=out, stderr=subprocess.DEVNULL,
@@ -113,12 +114,20 @@ def check_all(args, facts, driver_rc, program_rc, close_s, shot):
             bgr = face[4:6] + face[2:4] + face[0:2]  # COLORREF is 0x00BBGGRR
             ck.check("3-D face margin around the list view", pixel(shot, x + 2, y + 2) == bgr,
                      f"{pixel(shot, x + 2, y + 2)} vs {bgr}")
-    ck.check("close request posted", facts.get("close.posted") == "1")
-    ck.check("program ends with code 0 within 30 s of WM_CLOSE",
+    ck.check("minimized and restored, the window comes back unchanged",
+             facts.get("minimize.iconic") == facts.get("restore.normal") == facts.get("restore.same") == "1",
+             f"iconic={facts.get('minimize.iconic')} normal={facts.get('restore.normal')}")
+    via = facts.get("close.via", "?")
+    ck.check(f"close request posted ({via})", facts.get("close.posted") == "1")
+    ck.check(f"program ends with code 0 within 30 s of {via}",
              facts.get("exit.ended") == "1" and facts.get("exit.code") == "0",
              f"ended={facts.get('exit.ended')} code={facts.get('exit.code')}")
-    ck.check("wine reports exit code 0", program_rc == 0, f"rc={program_rc}")
-    print(f"measured: the process ended {facts.get('exit.ms')} ms after WM_CLOSE; its runner "
+    if wine_env.emulated():
+        # Under qemu user mode the loader's own exit status does not always carry the process's code.
+        print(f"note: the runner's exit status was {program_rc}", flush=True)
+    else:
+        ck.check("wine reports exit code 0", program_rc == 0, f"rc={program_rc}")
+    print(f"measured: the process ended {facts.get('exit.ms')} ms after {via}; its runner "
           f"(with Wine's own wind-down) {close_s:.1f} s after the driver", flush=True)
     peaks = {}
     for key, value in facts.items():
@@ -151,6 +160,7 @@ def main():
     parser.add_argument("--template", help="a ready Wine prefix to copy instead of booting a new one")
     parser.add_argument("--pdh", help="a pdh.dll to load in place of Wine's")
     parser.add_argument("--expect-boxes", action="store_true")
+    parser.add_argument("--system-menu-close", action="store_true", help="close through the system menu")
     args = parser.parse_args()
     args.exe, args.driver = os.path.abspath(args.exe), os.path.abspath(args.driver)
     os.makedirs(args.artifacts, exist_ok=True)
