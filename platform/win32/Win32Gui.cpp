@@ -73,9 +73,11 @@ bool registerWindowClass(HINSTANCE instance) {
 }
 
 bool consumeCloseRequest() {
-  const bool requested = windowContext.closeRequested;
-  windowContext.closeRequested = false;
-  return requested;
+  HWND window = mainWindowHandle.load();
+  WindowContext* context = window == nullptr ? nullptr : contextOf(window);
+  if (context == nullptr || !context->closeRequested) return false;
+  context->closeRequested = false;
+  return true;
 }
 
 }  // namespace
