@@ -165,16 +165,18 @@ def main():
     args.exe, args.driver = os.path.abspath(args.exe), os.path.abspath(args.driver)
     os.makedirs(args.artifacts, exist_ok=True)
     prefix = os.path.join(args.work, "prefix")
-    if not wine_env.ensure_prefix(prefix, args.template):
+    guard = wine_env.use_prefix(prefix, wine_env.BOOT_LIMIT_S + PROGRAM_LIMIT_S)
+    if guard is None or not wine_env.ensure_prefix(prefix, args.template):
         print("0 passed, 1 failed: no usable Wine prefix", flush=True)
         return 1
-    run_dir = prepare_run_dir(args)
-    with wine_env.Display() as display:
-        env = wine_env.wine_environment(prefix, display.name, own_pdh=bool(args.pdh))
-        try:
-            results = run_session(args, env, run_dir, display.name)
-        finally:
-            wine_env.end_prefix(prefix)
+    with guard:
+        run_dir = prepare_run_dir(args)
+        with wine_env.Display() as display:
+            env = wine_env.wine_environment(prefix, display.name, own_pdh=bool(args.pdh))
+            try:
+                results = run_session(args, env, run_dir, display.name)
+            finally:
+                wine_env.end_prefix(prefix)
     return 0 if check_all(args, *results) else 1
 
 

@@ -134,25 +134,25 @@ def boot_prefix(prefix, template, display):
     return True
 
 
+def use_prefix(prefix, limit):
+    """The right to use the prefix: one end-to-end run at a time, even from separate test runs of one
+    build. Not prefix + ".lock": tools/wine-run takes that one itself while it boots the prefix for us."""
+    os.makedirs(os.path.dirname(prefix), exist_ok=True)
+    return locked(prefix + ".e2e-lock", limit)
+
+
 def ensure_prefix(prefix, template):
-    """A private prefix with the virtual desktop and Wine's fonts, made once and kept for later runs."""
+    """A private prefix with Wine's fonts (and its virtual desktop where it works), made once and kept for
+    later runs. The caller holds use_prefix."""
     if os.path.exists(os.path.join(prefix, READY)):
         return True
-    os.makedirs(os.path.dirname(prefix), exist_ok=True)
-    # Not prefix + ".lock": tools/wine-run takes that one itself while it boots the prefix for us.
-    guard = locked(prefix + ".e2e-lock", BOOT_LIMIT_S + SETTLE_LIMIT_S)
-    if guard is None:
-        return False
-    with guard:
-        if os.path.exists(os.path.join(prefix, READY)):
-            return True
-        shutil.rmtree(prefix, ignore_errors=True)
-        print(f"making the Wine prefix {prefix}", flush=True)
-        started = time.monotonic()
-        with Display() as display:
-            ok = boot_prefix(prefix, template, display.name)
-            end_prefix(prefix)
-        print(f"prefix {'ready' if ok else 'FAILED'} after {time.monotonic() - started:.0f} s", flush=True)
-        if ok:
-            open(os.path.join(prefix, READY), "w").close()
-        return ok
+    shutil.rmtree(prefix, ignore_errors=True)
+    print(f"making the Wine prefix {prefix}", flush=True)
+    started = time.monotonic()
+    with Display() as display:
+        ok = boot_prefix(prefix, template, display.name)
+        end_prefix(prefix)
+    print(f"prefix {'ready' if ok else 'FAILED'} after {time.monotonic() - started:.0f} s", flush=True)
+    if ok:
+        open(os.path.join(prefix, READY), "w").close()
+    return ok
