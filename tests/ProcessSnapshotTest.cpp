@@ -13,7 +13,8 @@ class SnapshotTest : public CoreTest {
   void SetUp() override {
     CoreTest::SetUp();
     for (std::uint32_t pid = 1; pid <= 4; ++pid) {
-      ProcessRecord record = fake::process(pid * 10, 0, pid, 8, "p" + std::to_string(pid) + ".exe");
+      const std::string name = std::string("p").append(std::to_string(pid)).append(".exe");
+      ProcessRecord record = fake::process(pid * 10, 0, pid, 8, name);
       // Fields nobody reads must survive the copy too.
       record.cntUsage = pid;
       record.th32DefaultHeapID = 0xABCD0000u + pid;
