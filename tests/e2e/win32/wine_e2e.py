@@ -13,7 +13,9 @@ import wine_env  # noqa: E402
 import window_checks as wc  # noqa: E402
 
 # Generous bounds: where Wine's i386 code runs emulated, each Windows process needs minutes to start.
-FIND_MS, LIST_MS, SETTLE_MS = 480000, 480000, 10000
+FIND_MS, LIST_MS, SETTLE_MS = 240000, 480000, 10000
+# Wine under qemu now and then stalls while it starts a prefix's services; such a start is tried again.
+START_LIMIT_S, START_TRIES = 240, 2
 PROGRAM_LIMIT_S = 1200
 RUNNER_LIMIT_S = 180  # after the program, its runner waits for the prefix's other processes to wind down
 
@@ -44,17 +46,39 @@ def follow_driver(driver, out_path, display, shot):
                     screenshot(display, shot)
             if ended or (lines and lines[-1].startswith("exit.code=")):
                 break
+            if not lines and time.monotonic() - started > START_LIMIT_S:
+                print(f"the driver printed nothing within {START_LIMIT_S} s", flush=True)
+                break
             time.sleep(0.5)
     return lines
 
 
+def session_members(session):
+    """The processes of a session that this test started: the runner, its timeout, wine and whatever wine
+    started, which timeout moves to a process group of its own."""
+    members = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as stat:
+                    fields = stat.read().rsplit(")", 1)[1].split()
+            except OSError:
+                continue
+            if int(fields[3]) == session:
+                members.append(int(entry))
+    return members
+
+
 def stop_group(proc):
-    """Ends a runner that this test started, with the wine and timeout processes it started in turn."""
-    if proc.poll() is None:
-        os.killpg(proc.pid, signal.SIGTERM)
-        if wait_exit(proc, 15) is None:
-            os.killpg(proc.pid, signal.SIGKILL)
-            wait_exit(proc, 15)
+    """Ends a runner that this test started, with everything in its session."""
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        for pid in session_members(proc.pid):
+            try:
+                os.kill(pid, sig)
+            except ProcessLookupError:
+                pass
+        if wait_exit(proc, 15) is not None and not session_members(proc.pid):
+            return
 
 
 def wait_exit(proc, limit):
@@ -173,10 +197,14 @@ def main():
         run_dir = prepare_run_dir(args)
         with wine_env.Display() as display:
             env = wine_env.wine_environment(prefix, display.name, own_pdh=bool(args.pdh))
-            try:
-                results = run_session(args, env, run_dir, display.name)
-            finally:
-                wine_env.end_prefix(prefix)
+            for attempt in range(START_TRIES):
+                try:
+                    results = run_session(args, env, run_dir, display.name)
+                finally:
+                    wine_env.end_prefix(prefix)
+                if "found" in results[0]:
+                    break
+                print(f"Wine stalled at start (try {attempt + 1} of {START_TRIES})", flush=True)
     return 0 if check_all(args, *results) else 1
 
 
