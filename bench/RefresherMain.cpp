@@ -30,7 +30,7 @@ void appendLine(std::string& screen, const StatLine& line, double cpu) {
   char text[160];
   const int length = std::snprintf(text, sizeof text, "%7u %-16.*s %c %7u %3d %3d %5u %6.1f\n", line.pid,
                                    static_cast<int>(line.comm.size()), line.comm.data(), line.state,
-                                   line.parentPid, line.priority, line.nice, line.threads, cpu);
+                                   line.parentPid, line.priority, line.nice, line.threadCount, cpu);
   if (length > 0) screen.append(text, std::min(static_cast<std::size_t>(length), sizeof text - 1));
 }
 

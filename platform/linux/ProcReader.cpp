@@ -29,6 +29,9 @@ constexpr std::size_t exeLinkLimit = 4096;
 // Positions after the closing ')' of the name: 0 is the state (field 3 of stat), n is field n + 3.
 constexpr std::size_t parentToken = 1;
 constexpr std::size_t flagsToken = 6;
+constexpr std::size_t userTicksToken = 11;
+constexpr std::size_t systemTicksToken = 12;
+constexpr std::size_t priorityToken = 15;
 constexpr std::size_t niceToken = 16;
 constexpr std::size_t threadsToken = 17;
 constexpr std::size_t startTimeToken = 19;
@@ -137,9 +140,16 @@ std::optional<StatFields> parseStat(std::string_view text) {
     return std::nullopt;
   }
   stat.comm = std::string(text.substr(open + 2, close - open - 2));
+  if (tokens[0].size() != 1) {
+    return std::nullopt;
+  }
+  stat.state = tokens[0][0];
   const bool parsed =
       parseNumber(tokens[parentToken], stat.parentPid) && parseNumber(tokens[flagsToken], stat.flags) &&
-      parseNumber(tokens[niceToken], stat.nice) && parseNumber(tokens[threadsToken], stat.threadCount) &&
+      parseNumber(tokens[userTicksToken], stat.userTicks) &&
+      parseNumber(tokens[systemTicksToken], stat.systemTicks) &&
+      parseNumber(tokens[priorityToken], stat.priority) && parseNumber(tokens[niceToken], stat.nice) &&
+      parseNumber(tokens[threadsToken], stat.threadCount) &&
       parseNumber(tokens[startTimeToken], stat.startTime) && parseNumber(tokens[policyToken], stat.policy);
   if (!parsed) {
     return std::nullopt;

@@ -11,12 +11,16 @@
 
 namespace proccpu::platform::linux_services {
 
-/// The fields of /proc/PID/stat that the snapshot and the counters use.
+/// The fields of /proc/PID/stat that the snapshot, the counters and the benchmarks use.
 struct StatFields {
   std::uint32_t pid = 0;
   std::string comm;
+  char state = '?';
   std::uint32_t parentPid = 0;
   std::uint32_t flags = 0;
+  std::uint64_t userTicks = 0;    // utime, in clock ticks
+  std::uint64_t systemTicks = 0;  // stime, in clock ticks
+  std::int32_t priority = 0;
   std::int32_t nice = 0;
   std::uint32_t threadCount = 0;
   std::uint64_t startTime = 0;  // clock ticks after boot

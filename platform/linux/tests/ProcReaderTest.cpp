@@ -17,10 +17,11 @@ std::string fixtureRoot() {
   return (std::filesystem::path(__FILE__).parent_path() / "fixtures/proc").string();
 }
 
-// A stat line with pid 42, parent 7, flags 0, nice -3, 5 threads, start 900, policy 0.
+// A stat line with pid 42, parent 7, flags 0, utime 11, stime 12, priority 20, nice -3, 5 threads,
+// start 900, policy 0.
 std::string statLine(const std::string& comm) {
   std::ostringstream line;
-  line << "42 (" << comm << ") S 7 42 42 0 -1 0 0 0 0 0 0 0 0 0 20 -3 5 0 900";
+  line << "42 (" << comm << ") S 7 42 42 0 -1 0 0 0 0 0 11 12 0 0 20 -3 5 0 900";
   for (int field = 23; field <= 40; ++field) {
     line << " 0";
   }
@@ -38,7 +39,11 @@ TEST(ParseStat, HostileNamesNeitherBreakNorShiftFields) {
     ASSERT_TRUE(stat);
     EXPECT_EQ(stat->comm, name);
     EXPECT_EQ(stat->pid, 42u);
+    EXPECT_EQ(stat->state, 'S');
     EXPECT_EQ(stat->parentPid, 7u);
+    EXPECT_EQ(stat->userTicks, 11u);
+    EXPECT_EQ(stat->systemTicks, 12u);
+    EXPECT_EQ(stat->priority, 20);
     EXPECT_EQ(stat->nice, -3);
     EXPECT_EQ(stat->threadCount, 5u);
     EXPECT_EQ(stat->startTime, 900u);
