@@ -80,6 +80,13 @@ def wait_for_window_manager(disp, seconds):
     return False
 
 
+def _ask_window_manager(disp, window, message_type, data):
+    """Sends a client message about the window to the root, where the window manager listens."""
+    event = protocol.event.ClientMessage(window=window, client_type=message_type, data=(32, data))
+    disp.screen().root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+    disp.flush()
+
+
 def request_resize(disp, window, width, height):
     """Asks for another size twice, as a program and as a user's maximize would."""
     window.configure(width=width, height=height)
@@ -87,30 +94,21 @@ def request_resize(disp, window, width, height):
     horizontal = disp.intern_atom("_NET_WM_STATE_MAXIMIZED_HORZ")
     vertical = disp.intern_atom("_NET_WM_STATE_MAXIMIZED_VERT")
     add = 1
-    event = protocol.event.ClientMessage(window=window, client_type=state,
-                                         data=(32, [add, horizontal, vertical, 1, 0]))
-    disp.screen().root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
-    disp.flush()
+    _ask_window_manager(disp, window, state, [add, horizontal, vertical, 1, 0])
 
 
 def activate(disp, window):
     """Asks the window manager to give the window the focus, as a task bar would."""
     active = disp.intern_atom("_NET_ACTIVE_WINDOW")
     from_pager = 2
-    event = protocol.event.ClientMessage(window=window, client_type=active,
-                                         data=(32, [from_pager, X.CurrentTime, 0, 0, 0]))
-    disp.screen().root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
-    disp.flush()
+    _ask_window_manager(disp, window, active, [from_pager, X.CurrentTime, 0, 0, 0])
 
 
 def iconify(disp, window):
     """Asks the window manager to minimize the window (ICCCM WM_CHANGE_STATE to IconicState)."""
     change_state = disp.intern_atom("WM_CHANGE_STATE")
     iconic_state = 3
-    event = protocol.event.ClientMessage(window=window, client_type=change_state,
-                                         data=(32, [iconic_state, 0, 0, 0, 0]))
-    disp.screen().root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
-    disp.flush()
+    _ask_window_manager(disp, window, change_state, [iconic_state, 0, 0, 0, 0])
 
 
 def is_viewable(window):
