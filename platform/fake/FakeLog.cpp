@@ -9,7 +9,6 @@ namespace proccpu::fake {
 void resetGui();
 void resetThreads();
 void resetCounters();
-void resetSnapshots();
 
 namespace {
 
